@@ -1,0 +1,76 @@
+// Moves, move lists, the per-square target tables and the generators.
+#pragma once
+
+#include "position/position.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tervane {
+
+enum MoveKind : int32_t {
+    MOVE_NORMAL = 0,
+    MOVE_CASTLE = 1,
+    MOVE_EN_PASSANT = 2,
+    MOVE_DOUBLE_PUSH = 3,
+    MOVE_PROMOTE_QUEEN = 4,
+    MOVE_PROMOTE_ROOK = 5,
+    MOVE_PROMOTE_BISHOP = 6,
+    MOVE_PROMOTE_KNIGHT = 7,
+};
+
+constexpr Move move_word(int from, int to, int kind) {
+    return from + 64 * to + 4096 * kind;
+}
+constexpr int move_from(Move m) {
+    return m & 63;
+}
+constexpr int move_to(Move m) {
+    return (m >> 6) & 63;
+}
+constexpr int move_kind(Move m) {
+    return (m >> 12) & 255;
+}
+
+constexpr Move CASTLE_WK_MOVE = 4484; // e1g1
+constexpr Move CASTLE_WQ_MOVE = 4228; // e1c1
+constexpr Move CASTLE_BK_MOVE = 8124; // e8g8
+constexpr Move CASTLE_BQ_MOVE = 7868; // e8c8
+
+// List capacities. Set-up keeps at most 16 pieces a side and no piece has more than 27
+// moves (a queen in the centre), so 432 moves at most. Each of those pieces captures at
+// most 8 times (a pawn: 2 captures of 4 promotions each).
+constexpr int MAX_MOVES = 432;
+constexpr int MAX_CAPTURES = 128;
+
+struct MoveList {
+    std::array<Move, MAX_MOVES> moves;
+    int32_t count;
+};
+
+constexpr int32_t RAY_END = 128;
+
+struct SquareTables {
+    std::array<std::array<int32_t, 8>, 64> knight_targets;
+    std::array<std::array<int32_t, 8>, 64> king_targets;
+    std::array<std::array<std::array<int32_t, 7>, 4>, 64> diagonal_rays;
+    std::array<std::array<std::array<int32_t, 7>, 4>, 64> straight_rays;
+};
+extern const SquareTables square_tables;
+
+// movegen.cpp, captures.cpp: pseudo-legal moves of the side to move, in the engine's order.
+void gen_moves(Move* list, int32_t& count);
+void gen_captures(Move* list, int32_t& count);
+
+// legal.cpp
+void gen_legal_moves(Move* list, int32_t& count);
+void move_to_text(Move move, char* text); // text has room for 6 bytes
+Move text_to_move(const char* text);      // at least 5 readable bytes; 0 when no legal move matches
+
+// perft.cpp
+constexpr std::array<uint64_t, 10> perft_expected = {
+    0, 20, 400, 8902, 197281, 4865609, 119060324, 3195901860ULL, 84998978956ULL, 2439530234167ULL};
+uint64_t perft(int depth);
+void perft_command(const char* line);
+
+} // namespace tervane

@@ -1,0 +1,138 @@
+// The one game state of the engine and the operations that change or examine it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace tervane {
+
+using Square = int32_t;    // 0..63, file + 8 * rank, a1 = 0, h8 = 63
+using PieceCode = int32_t; // colour bit | kind bit, 0 = empty
+using Move = int32_t;      // from + 64 * to + 4096 * kind, 0 = no move
+
+// Colour and kind bits of a PieceCode.
+constexpr PieceCode WHITE = 1;
+constexpr PieceCode BLACK = 2;
+constexpr PieceCode PAWN = 4;
+constexpr PieceCode KNIGHT = 8;
+constexpr PieceCode KING = 16;
+constexpr PieceCode BISHOP = 32;
+constexpr PieceCode ROOK = 64;
+constexpr PieceCode QUEEN = 128;
+
+constexpr PieceCode W_PAWN = WHITE | PAWN, B_PAWN = BLACK | PAWN;
+constexpr PieceCode W_KNIGHT = WHITE | KNIGHT, B_KNIGHT = BLACK | KNIGHT;
+constexpr PieceCode W_KING = WHITE | KING, B_KING = BLACK | KING;
+constexpr PieceCode W_BISHOP = WHITE | BISHOP, B_BISHOP = BLACK | BISHOP;
+constexpr PieceCode W_ROOK = WHITE | ROOK, B_ROOK = BLACK | ROOK;
+constexpr PieceCode W_QUEEN = WHITE | QUEEN, B_QUEEN = BLACK | QUEEN;
+
+constexpr int PIECE_CODES = 131; // tables indexed by PieceCode hold 0..130
+constexpr int MAX_PLY = 128;     // depth of the undo stack
+// Keys of the game's positions. Far more than any game needs; when it fills up the
+// oldest half is dropped (the repetition test never looks that far back).
+constexpr int HISTORY_CAPACITY = 16384;
+// Set-up keeps at most this many pieces of one colour on the board.
+constexpr int MAX_PIECES_PER_SIDE = 16;
+
+// Castling right bits.
+constexpr uint8_t CASTLE_WK = 1, CASTLE_WQ = 2, CASTLE_BK = 4, CASTLE_BQ = 8;
+
+constexpr int32_t MATE_SCORE = 1000000;
+constexpr int32_t NEG_INFINITY = -1000000;
+
+constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+struct UndoRecord {
+    PieceCode captured;
+    int32_t ep_square;
+    int32_t fifty;
+    std::array<int32_t, 2> material;
+    std::array<int32_t, 2> king_square;
+    uint8_t side;
+    uint8_t castling;
+};
+
+struct Position {
+    std::array<PieceCode, 64> board;
+    uint8_t side; // 0 white, 1 black
+    uint8_t castling;
+    int32_t ep_square;                  // 0 = none
+    std::array<int32_t, 2> king_square; // [0] white, [1] black
+    std::array<int32_t, 2> material;    // [0] white sum, [1] minus the black sum
+    int32_t fifty;
+    int32_t ply;
+    int32_t root_ply; // valid entries of hash_history
+    uint64_t nodes;
+    uint64_t hash_key;
+    std::array<uint64_t, HISTORY_CAPACITY> hash_history;
+    std::array<Move, MAX_PLY> move_stack;
+    std::array<UndoRecord, MAX_PLY> undo_stack;
+};
+
+extern Position pos;
+
+constexpr std::array<int32_t, PIECE_CODES> make_piece_values() {
+    std::array<int32_t, PIECE_CODES> v{};
+    v[W_PAWN] = v[B_PAWN] = 100;
+    v[W_KNIGHT] = v[B_KNIGHT] = 325;
+    v[W_BISHOP] = v[B_BISHOP] = 325;
+    v[W_ROOK] = v[B_ROOK] = 520;
+    v[W_QUEEN] = v[B_QUEEN] = 990;
+    v[W_KING] = v[B_KING] = 32;
+    return v;
+}
+constexpr std::array<int32_t, PIECE_CODES> piece_value = make_piece_values();
+
+constexpr std::array<char, PIECE_CODES> make_piece_to_char() {
+    std::array<char, PIECE_CODES> c{};
+    c[W_PAWN] = 'P', c[B_PAWN] = 'p', c[W_KNIGHT] = 'N', c[B_KNIGHT] = 'n';
+    c[W_KING] = 'K', c[B_KING] = 'k', c[W_BISHOP] = 'B', c[B_BISHOP] = 'b';
+    c[W_ROOK] = 'R', c[B_ROOK] = 'r', c[W_QUEEN] = 'Q', c[B_QUEEN] = 'q';
+    return c;
+}
+constexpr std::array<char, PIECE_CODES> piece_to_char = make_piece_to_char();
+
+constexpr std::array<PieceCode, 115> make_char_to_piece() {
+    std::array<PieceCode, 115> p{};
+    for (int code = 0; code < PIECE_CODES; ++code)
+        if (piece_to_char[code] != 0) p[static_cast<unsigned char>(piece_to_char[code])] = code;
+    return p;
+}
+constexpr std::array<PieceCode, 115> char_to_piece = make_char_to_piece();
+
+// Piece of a character, 0 for anything that is not one of the twelve letters.
+constexpr PieceCode piece_of_char(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return u < char_to_piece.size() ? char_to_piece[u] : 0;
+}
+
+// fen.cpp
+void set_fen(const char* text);
+void count_material();
+void print_board();
+
+// keys.cpp
+struct ZobristKeys {
+    std::array<std::array<uint64_t, 64>, PIECE_CODES> piece_keys;
+    std::array<uint64_t, 64> ep_keys;
+    std::array<uint64_t, 16> castle_keys;
+    uint64_t side_key;
+};
+extern ZobristKeys zobrist;
+void init_keys();
+uint64_t compute_key();
+
+// make_move.cpp
+bool make_move(Move move);
+void unmake_move();
+void commit_move(Move move);
+
+// attacks.cpp
+bool in_check();
+bool castle_path_safe_wk();
+bool castle_path_safe_wq();
+bool castle_path_safe_bk();
+bool castle_path_safe_bq();
+
+} // namespace tervane

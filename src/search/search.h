@@ -1,0 +1,76 @@
+// The search: its state, the iteration driver, alpha-beta, quiescence and move ordering.
+#pragma once
+
+#include "movegen/move.h"
+#include "position/position.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tervane {
+
+// Per-ply tables cover every ply the search can reach: the main search stops making
+// moves above ply 127 and the quiescence search returns at once above it.
+constexpr int SEARCH_PLIES = MAX_PLY + 2;
+constexpr int MAX_ITERATIONS = 64;
+constexpr uint64_t POLL_INTERVAL_MASK = 0xFFFF; // clock and input every 65536 nodes
+
+struct SearchState {
+    std::array<int32_t, 64 * 64> history;
+    std::array<std::array<Move, SEARCH_PLIES>, SEARCH_PLIES> pv_table;
+    std::array<int32_t, SEARCH_PLIES> pv_length;
+    std::array<Move, SEARCH_PLIES> killer1;
+    std::array<Move, SEARCH_PLIES> killer2;
+    std::array<Move, SEARCH_PLIES> killer3;
+    std::array<Move, MAX_MOVES> root_moves;
+    std::array<int32_t, MAX_MOVES> root_scores;
+    int32_t iteration_depth;
+    int32_t depth_limit;
+    bool depth_limited;
+    bool no_time_limit;
+    double time_budget;  // milliseconds
+    uint32_t start_time; // milliseconds of the clock
+    uint32_t deadline;
+    int32_t best_score;
+    int32_t last_iteration_score;
+    Move best_move;
+    bool score_dropped;
+    bool follow_pv;
+    bool single_root_move;
+    int32_t mate_reports;
+    bool stop_flag;
+
+    // Set by the go command beyond the limits above.
+    double safe_limit;   // ms after the start that the clock allows at most; < 0: no clock
+    bool hold_bestmove;  // "infinite" or "ponder": answer only after stop, quit or ponderhit
+    bool pondering;      // "ponder": ponderhit turns the search into a timed one
+    bool quit_requested; // "quit" arrived during the search
+};
+
+extern SearchState search_state;
+
+// Counts one node; every 65536 nodes the clock and the input are looked at.
+void poll();
+inline void count_node() {
+    if ((++pos.nodes & POLL_INTERVAL_MASK) == 0) poll();
+}
+
+void reset_search();
+void think();
+int32_t search_root();
+void print_info(int32_t score, int32_t depth);
+int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
+int32_t repetition_count();
+int32_t quiesce(int32_t alpha, int32_t beta);
+
+void score_moves(const Move* moves, int32_t* scores, int32_t count);
+void score_captures(const Move* moves, int32_t* scores, int32_t count);
+Move pick_next_move(Move* moves, int32_t* scores, int32_t i, int32_t count);
+
+// The deadline moved on after a score drop, never past what the clock allows.
+uint32_t rearmed_deadline(uint32_t now);
+// After a search that ended by itself under "infinite" or "ponder": wait for stop, quit or
+// ponderhit (answering "isready" meanwhile) before "bestmove" may be printed.
+void wait_for_release();
+
+} // namespace tervane

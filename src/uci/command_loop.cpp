@@ -1,0 +1,125 @@
+#include "eval/eval.h"
+#include "movegen/move.h"
+#include "position/position.h"
+#include "search/search.h"
+#include "uci/input.h"
+#include "uci/platform.h"
+#include "uci/uci.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+namespace tervane {
+
+namespace {
+
+struct CommandWord {
+    const char* word;
+    Command command;
+};
+
+// Tried in this order: "ucinewgame" must be seen before "uci".
+constexpr std::array<CommandWord, 10> COMMAND_WORDS = {{
+    {"go", Command::GO},
+    {"position", Command::POSITION},
+    {"stop", Command::STOP},
+    {"ucinewgame", Command::UCINEWGAME},
+    {"uci", Command::UCI},
+    {"isready", Command::ISREADY},
+    {"ponderhit", Command::PONDERHIT},
+    {"perft", Command::PERFT},
+    {"print", Command::PRINT},
+    {"quit", Command::QUIT},
+}};
+
+// The command line with room for the line feed that handlers see at its end.
+std::array<char, LINE_CAPACITY + 1> line_buffer;
+
+} // namespace
+
+Command match_command(const char* line) {
+    for (const auto& entry : COMMAND_WORDS)
+        if (std::strncmp(line, entry.word, std::strlen(entry.word)) == 0) return entry.command;
+    return Command::NONE;
+}
+
+int64_t read_integer(const char* text) {
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
+    int64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        if (value < INT32_MAX) value = value * 10 + (*text - '0');
+    if (value > INT32_MAX) value = INT32_MAX;
+    return negative ? -value : value;
+}
+
+void init_tables() {
+    init_platform();
+    init_keys();
+}
+
+void new_game() {
+    pos.board.fill(0);
+    pos.hash_history.fill(0);
+    pos.move_stack.fill(0);
+    pos.fifty = 0;
+    pos.castling = 0;
+    pos.nodes = 0;
+    pos.ply = 0;
+    pos.root_ply = 0;
+    search_state.best_move = 0;
+    piece_count = 0;
+}
+
+bool execute_command(char* line) {
+    switch (match_command(line)) {
+    case Command::GO:
+        go_command(line);
+        break;
+    case Command::POSITION:
+        position_command(line);
+        break;
+    case Command::STOP:
+        search_state.stop_flag = true;
+        break;
+    case Command::UCINEWGAME:
+        new_game();
+        break;
+    case Command::UCI:
+        std::printf("id name Tervane %s\n", ENGINE_VERSION);
+        std::printf("id author Orsolen\n");
+        std::printf("uciok\n");
+        break;
+    case Command::ISREADY:
+        std::printf("readyok\n");
+        break;
+    case Command::PERFT:
+        perft_command(line);
+        break;
+    case Command::PRINT:
+        print_board();
+        break;
+    case Command::QUIT:
+        return false;
+    case Command::PONDERHIT:
+    case Command::NONE:
+        break;
+    }
+    return true;
+}
+
+int command_loop() {
+    std::printf("Tervane %s\n", ENGINE_VERSION);
+    std::printf("UCI chess engine\n");
+    char* line = line_buffer.data();
+    while (read_line(line, LINE_CAPACITY)) {
+        std::strcat(line, "\n");
+        if (!execute_command(line)) return 0;
+        if (search_state.quit_requested) return 0;
+    }
+    return 0;
+}
+
+} // namespace tervane

@@ -1,0 +1,106 @@
+#include "position/position.h"
+#include "search/search.h"
+#include "uci/input.h"
+#include "uci/uci.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+namespace tervane {
+
+namespace {
+
+struct GoLimits {
+    double wtime = 0, btime = 0, winc = 0, binc = 0, movestogo = 0, movetime = 0, depth = 0;
+    bool infinite = false, ponder = false;
+};
+
+// Option words that take a value, in the order they are tried.
+struct ValueOption {
+    std::string_view word;
+    double GoLimits::*field;
+};
+constexpr std::array<ValueOption, 7> VALUE_OPTIONS = {{
+    {"binc", &GoLimits::binc},
+    {"btime", &GoLimits::btime},
+    {"depth", &GoLimits::depth},
+    {"movestogo", &GoLimits::movestogo},
+    {"movetime", &GoLimits::movetime},
+    {"winc", &GoLimits::winc},
+    {"wtime", &GoLimits::wtime},
+}};
+
+// Next blank-separated token from `cursor`; empty at the end of the line. Only the blank
+// separates, so the line feed stays part of the last token.
+std::string_view next_token(const char*& cursor) {
+    while (*cursor == ' ') ++cursor;
+    const char* start = cursor;
+    while (*cursor != ' ' && *cursor != '\0') ++cursor;
+    return {start, static_cast<std::size_t>(cursor - start)};
+}
+
+double token_value(std::string_view token) {
+    char number[24] = {};
+    std::memcpy(number, token.data(), std::min<std::size_t>(token.size(), 23));
+    return static_cast<double>(read_integer(number));
+}
+
+GoLimits read_limits(const char* line) {
+    GoLimits limits;
+    const char* cursor = line;
+    next_token(cursor); // the command word
+    for (std::string_view token = next_token(cursor); !token.empty(); token = next_token(cursor)) {
+        // "infinite" and "ponder" count only as the last word of the line.
+        if (token == "infinite\n") limits.infinite = true;
+        if (token == "ponder\n") limits.ponder = true;
+        for (const auto& option : VALUE_OPTIONS) {
+            if (token != option.word) continue;
+            limits.*option.field = token_value(next_token(cursor));
+            break;
+        }
+    }
+    return limits;
+}
+
+} // namespace
+
+void set_time_budget(double time, double inc, double movestogo, double movetime) {
+    auto& state = search_state;
+    if (movestogo <= 0 || movestogo > 30) movestogo = 30;
+    state.time_budget = 0;
+    state.safe_limit = 0;
+    if (movetime > 0) {
+        state.time_budget = movetime - 50;
+        state.safe_limit = state.time_budget;
+    } else if (time >= 0) {
+        const double t = std::max(0.0, time * 0.95 - 1);
+        const double b = ((movestogo - 1) * inc + t) / movestogo;
+        state.time_budget = b <= t ? b : t;
+        state.safe_limit = t;
+    }
+}
+
+void go_command(const char* line) {
+    const GoLimits limits = read_limits(line);
+    auto& state = search_state;
+    state.depth_limited = false;
+    state.depth_limit = 0;
+    state.no_time_limit = false;
+    if (limits.depth > 0) {
+        state.depth_limit = static_cast<int32_t>(limits.depth);
+        state.depth_limited = true;
+    }
+    const bool white = pos.side == 0;
+    set_time_budget(white ? limits.wtime : limits.btime, white ? limits.winc : limits.binc,
+                    limits.movestogo, limits.movetime);
+    if (limits.infinite || limits.ponder) state.no_time_limit = true;
+    state.hold_bestmove = limits.infinite || limits.ponder;
+    state.pondering = limits.ponder;
+    state.quit_requested = false;
+    begin_search_input();
+    think();
+}
+
+} // namespace tervane

@@ -1,0 +1,185 @@
+#include "uci/input.h"
+
+#include "search/search.h"
+#include "uci/platform.h"
+#include "uci/uci.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+namespace tervane {
+
+namespace {
+
+// Bytes read from standard input and not yet handed out: [head, tail). Lines before
+// scan_cursor have been looked at by the search-time scan and wait for the command loop.
+std::array<char, LINE_CAPACITY> buffer;
+std::size_t head = 0;
+std::size_t tail = 0;
+std::size_t scan_cursor = 0;
+bool closed = false;
+bool dropping_overlong = false;
+
+void compact() {
+    if (head == 0) return;
+    std::memmove(buffer.data(), buffer.data() + head, tail - head);
+    tail -= head;
+    scan_cursor -= head;
+    head = 0;
+}
+
+// Reads more input; without `wait` only what is already there. False when nothing came.
+bool fill(bool wait) {
+    if (closed) return false;
+    if (tail == buffer.size()) compact();
+    if (tail == buffer.size()) return false;
+    if (!wait && input_available() == 0) return false;
+    const std::size_t n = read_input(buffer.data() + tail, buffer.size() - tail);
+    if (n == 0) {
+        closed = true;
+        return false;
+    }
+    tail += n;
+    return true;
+}
+
+const char* find_newline(std::size_t from) {
+    return static_cast<const char*>(std::memchr(buffer.data() + from, '\n', tail - from));
+}
+
+// Copies [from, from + length) as a line, dropping a carriage return before the line feed.
+void copy_line(char* line, std::size_t capacity, std::size_t from, std::size_t length) {
+    if (length > 0 && buffer[from + length - 1] == '\r') --length;
+    if (length > capacity - 1) length = capacity - 1;
+    std::memcpy(line, buffer.data() + from, length);
+    line[length] = '\0';
+}
+
+// Takes the oldest whole line out of the buffer, if there is one.
+bool take_line(char* line, std::size_t capacity) {
+    for (;;) {
+        const char* newline = find_newline(head);
+        if (newline != nullptr) {
+            const std::size_t end = static_cast<std::size_t>(newline - buffer.data());
+            const bool dropped = dropping_overlong;
+            dropping_overlong = false;
+            if (!dropped) copy_line(line, capacity, head, end - head);
+            head = end + 1;
+            if (scan_cursor < head) scan_cursor = head;
+            if (dropped) continue;
+            return true;
+        }
+        if (head == tail) return false;
+        if (dropping_overlong) {
+            head = scan_cursor = tail;
+            return false;
+        }
+        // A line longer than the buffer: keep its start, drop the rest up to its end.
+        const bool full = head == 0 && tail == buffer.size();
+        if (!closed && !full) return false;
+        copy_line(line, capacity, head, tail - head);
+        head = scan_cursor = tail;
+        dropping_overlong = !closed;
+        return true;
+    }
+}
+
+// Acts on one line seen during a search; true when the line was consumed by it.
+bool handle_search_line(const char* line) {
+    auto& state = search_state;
+    switch (match_command(line)) {
+    case Command::STOP:
+        state.stop_flag = true;
+        return true;
+    case Command::QUIT:
+        state.stop_flag = true;
+        state.quit_requested = true;
+        return true;
+    case Command::ISREADY:
+        std::printf("readyok\n");
+        return true;
+    case Command::PONDERHIT:
+        if (state.pondering) {
+            // The opponent played the expected move: from now on our own clock runs.
+            state.pondering = false;
+            state.hold_bestmove = false;
+            state.no_time_limit = state.depth_limited;
+            state.start_time = tick_count();
+            state.deadline =
+                state.start_time + static_cast<uint32_t>(static_cast<int64_t>(state.time_budget));
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Looks at the whole lines not scanned yet; consumed ones leave the buffer.
+void scan_lines() {
+    for (;;) {
+        const char* newline = find_newline(scan_cursor);
+        if (newline == nullptr) return;
+        const std::size_t end = static_cast<std::size_t>(newline - buffer.data());
+        char start[16];
+        copy_line(start, sizeof start, scan_cursor, end - scan_cursor);
+        if (dropping_overlong && scan_cursor == head) {
+            scan_cursor = end + 1;
+            continue;
+        }
+        if (!handle_search_line(start)) {
+            scan_cursor = end + 1;
+            continue;
+        }
+        std::memmove(buffer.data() + scan_cursor, newline + 1, tail - end - 1);
+        tail -= end + 1 - scan_cursor;
+    }
+}
+
+} // namespace
+
+bool read_line(char* line, std::size_t capacity) {
+    while (!take_line(line, capacity))
+        if (!fill(true) && closed && head == tail) return false;
+    return true;
+}
+
+void begin_search_input() {
+    scan_cursor = head;
+}
+
+void poll_input() {
+    while (fill(false)) {}
+    scan_lines();
+    // The interface is gone: nobody will ever send "stop".
+    if (closed) search_state.stop_flag = true;
+}
+
+void wait_for_stop_line() {
+    auto& state = search_state;
+    scan_lines();
+    while (!state.stop_flag && state.hold_bestmove && !closed) {
+        fill(true);
+        scan_lines();
+    }
+}
+
+bool input_closed() {
+    return closed;
+}
+
+void poll() {
+    auto& state = search_state;
+    // A signed difference, so that a budget below zero or a clock wrap stops at once.
+    if (!state.no_time_limit && static_cast<int32_t>(tick_count() - state.deadline) > 0) {
+        state.stop_flag = true;
+        return;
+    }
+    if (!state.stop_flag) poll_input();
+}
+
+void wait_for_release() {
+    wait_for_stop_line();
+}
+
+} // namespace tervane

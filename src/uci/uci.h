@@ -1,0 +1,47 @@
+// The front end: start-up, the command loop and the command handlers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tervane {
+
+inline constexpr const char* ENGINE_VERSION = "1.7";
+
+// Longest command line read whole; a longer one keeps its start and loses the rest.
+constexpr std::size_t LINE_CAPACITY = std::size_t{1} << 22;
+
+enum class Command {
+    NONE,
+    GO,
+    POSITION,
+    STOP,
+    UCINEWGAME,
+    UCI,
+    ISREADY,
+    PONDERHIT,
+    PERFT,
+    PRINT,
+    QUIT
+};
+
+// The command a line starts with, tried in the engine's fixed order.
+Command match_command(const char* line);
+
+// Reads a decimal integer the way atoi does (leading blanks, a sign, digits), saturating
+// instead of overflowing; 0 when there are no digits.
+int64_t read_integer(const char* text);
+
+void init_tables();
+// Reads and runs commands until "quit" or the end of input; returns the exit status.
+int command_loop();
+// Runs one command line, which ends in its line feed. Returns false for "quit".
+bool execute_command(char* line);
+
+void position_command(char* line);
+void go_command(const char* line);
+void new_game();
+// Turns the side to move's clock into search_state.time_budget and safe_limit.
+void set_time_budget(double time, double inc, double movestogo, double movetime);
+
+} // namespace tervane
