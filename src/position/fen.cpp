@@ -2,6 +2,7 @@
 #include "position/position.h"
 #include "search/search.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -106,8 +107,9 @@ void set_fen(const char* text) {
                 pos.ep_square = checked_ep_square(text + start, i - start);
                 if (text[i] == ' ' && is_digit(text[i + 1])) {
                     int32_t fifty = 0;
+                    // Any clock beyond a few hundred means the same; stop before overflow.
                     for (++i; is_digit(text[i]); ++i)
-                        if (fifty < 100000) fifty = fifty * 10 + (text[i] - '0');
+                        fifty = std::min(fifty * 10 + (text[i] - '0'), 100000);
                     pos.fifty = fifty;
                 }
             }

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the engine and runs every test. Used as is by CI.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== Release build and unit/integration tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+# Further suites, each self-contained in its own folder.
+for suite in tests/hardening/run.sh tests/games/run.sh tests/windows/run.sh; do
+    if [ -f "$suite" ]; then
+        echo "== $suite"
+        bash "$suite"
+    fi
+done
+echo "All test suites passed."

@@ -1,0 +1,250 @@
+// The engine as an interface sees it: the real binary driven over pipes.
+#include "engine_pipe.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using engine_pipe::ask;
+using engine_pipe::Engine;
+using engine_pipe::read_line;
+using engine_pipe::read_until;
+using engine_pipe::send;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+Engine started() {
+    Engine engine = engine_pipe::start();
+    EXPECT_EQ(read_line(engine), "Tervane 1.7");
+    EXPECT_EQ(read_line(engine), "UCI chess engine");
+    return engine;
+}
+
+bool starts_with(const std::string& s, std::string_view prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
+
+bool answered(const Lines& lines) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const std::string& l) { return starts_with(l, "bestmove"); });
+}
+
+// The board lines and the side line of "print".
+Lines board_of(Engine& engine) {
+    Lines lines = ask(engine, "print");
+    lines.resize(std::min<size_t>(lines.size(), 11));
+    return lines;
+}
+
+} // namespace
+
+TEST(CommandLoop, IdentifiesAndAnswers) {
+    Engine engine = started();
+    EXPECT_EQ(ask(engine, "uci"), (Lines{"id name Tervane 1.7", "id author Orsolen", "uciok"}));
+    EXPECT_EQ(ask(engine, "ucix"), (Lines{"id name Tervane 1.7", "id author Orsolen", "uciok"}));
+    send(engine, "isready now please");
+    EXPECT_EQ(read_line(engine), "readyok");
+    // Unknown, empty, indented and interface-only lines are ignored silently.
+    for (const char* line : {"", "xgo", " go", "setoption name Hash value 16", "debug on",
+                             "register later", "ponderhit", "stop", "hello"})
+        EXPECT_EQ(ask(engine, line), Lines{}) << line;
+    send(engine, "quitting");
+    EXPECT_EQ(engine_pipe::wait_exit(engine), 0);
+}
+
+TEST(CommandLoop, EndOfInputEndsTheProgram) {
+    Engine engine = started();
+    engine_pipe::close_input(engine);
+    EXPECT_EQ(read_line(engine, 2000), std::nullopt);
+    EXPECT_EQ(engine_pipe::wait_exit(engine), 0);
+}
+
+TEST(CommandLoop, NewGameClearsTheBoard) {
+    Engine engine = started();
+    Lines lines = ask(engine, "ucinewgame");
+    EXPECT_TRUE(lines.empty());
+    lines = ask(engine, "print");
+    ASSERT_EQ(lines.size(), 13u);
+    for (int rank = 0; rank < 8; ++rank)
+        EXPECT_EQ(lines[rank], std::to_string(8 - rank) + " . . . . . . . . ");
+    EXPECT_EQ(lines[10], "turn: W");
+    EXPECT_EQ(lines[11], "ply:0 * root_ply:0 * fifty:0");
+}
+
+TEST(CommandLoop, PrintShowsTheBoardAndCounters) {
+    Engine engine = started();
+    ask(engine, "position startpos moves e2e4 e7e5 g1f3");
+    EXPECT_EQ(ask(engine, "printer"),
+              (Lines{"8 r n b q k b n r ", "7 p p p p . p p p ", "6 . . . . . . . . ",
+                     "5 . . . . p . . . ", "4 . . . . P . . . ", "3 . . . . . N . . ",
+                     "2 P P P P . P P P ", "1 R N B Q K B . R ", "", "  a b c d e f g h ",
+                     "turn: B", "ply:0 * root_ply:4 * fifty:1", "hash numder: 0"}));
+}
+
+TEST(Perft, ReportOfTheInitialPosition) {
+    Engine engine = started();
+    Lines lines = ask(engine, "perft 1");
+    ASSERT_GE(lines.size(), 13u + 20 + 3);
+    EXPECT_EQ(lines[0], "8 r n b q k b n r ");
+    EXPECT_EQ(lines[13], "b1c3 - 1 ");
+    EXPECT_EQ(lines[32], "h2h4 - 1 ");
+    EXPECT_EQ(lines[33], "Nodes for depth 1:  20");
+    EXPECT_TRUE(starts_with(lines[34], "Time: "));
+    EXPECT_EQ(lines[35], "Expected: 20");
+    for (int depth = 2; depth <= 5; ++depth) {
+        lines = ask(engine, "perft " + std::to_string(depth), 60000);
+        const std::string expected[] = {"", "", "400", "8902", "197281", "4865609"};
+        EXPECT_NE(std::find(lines.begin(), lines.end(),
+                            "Nodes for depth " + std::to_string(depth) + ":  " + expected[depth]),
+                  lines.end());
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Expected: " + expected[depth]),
+                  lines.end());
+        if (lines.back().rfind("Knps: ", 0) == 0) {
+            EXPECT_GT(std::stoul(lines.back().substr(6)), 0u);
+        }
+    }
+}
+
+TEST(Perft, BadDepthsLeaveThePositionAlone) {
+    Engine engine = started();
+    ask(engine, "position startpos moves d2d4");
+    const Lines before = board_of(engine);
+    for (const char* line :
+         {"perft 0", "perft 10", "perft -1", "perft", "perft x", "perft 99999999999"})
+        EXPECT_EQ(ask(engine, line), Lines{"Error Depth"}) << line;
+    EXPECT_EQ(board_of(engine), before);
+}
+
+TEST(Position, LongAndCarriageReturnLinesAreReadWhole) {
+    Engine engine = started();
+    // A 1200-ply game in one line of over 6000 characters, ended by CR LF.
+    std::string line = "position startpos moves";
+    for (int i = 0; i < 300; ++i) line += " b1c3 b8c6 c3b1 c6b8";
+    line += " d2d4\r";
+    ask(engine, line);
+    Lines lines = ask(engine, "print\r");
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[4], "4 . . . P . . . . ");
+    EXPECT_EQ(lines[10], "turn: B");
+    EXPECT_EQ(lines[11], "ply:0 * root_ply:1202 * fifty:0");
+}
+
+TEST(Go, FixedDepthIsDeterministicAndPlaysItsMove) {
+    Engine engine = started();
+    auto search = [&](const char* go) {
+        ask(engine, "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6");
+        send(engine, go);
+        Lines lines = read_until(engine, "bestmove", 60000);
+        // Times and rates vary; everything else is the engine's fingerprint.
+        for (auto& l : lines) {
+            for (const char* key : {" time ", " nps "}) {
+                auto at = l.find(key);
+                if (at == std::string::npos) continue;
+                auto end = l.find(' ', at + std::strlen(key));
+                l.erase(at + std::strlen(key), end - at - std::strlen(key));
+            }
+            if (starts_with(l, "info time ")) l = "info time" + l.substr(l.find(' ', 10));
+        }
+        return lines;
+    };
+    const Lines first = search("go depth 6");
+    EXPECT_EQ(search("go depth 6"), first);
+    ASSERT_TRUE(starts_with(first.back(), "bestmove "));
+    // "go depth 3" prints only the three iteration lines and the move.
+    Lines shallow = search("go depth 3");
+    ASSERT_EQ(shallow.size(), 4u);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(starts_with(shallow[i], "info time")) << shallow[i];
+
+    // The engine's move is played into its game: "print" shows white to move again.
+    ask(engine, "position startpos");
+    send(engine, "go depth 4");
+    std::string best = read_until(engine, "bestmove", 60000).back();
+    Lines lines = ask(engine, "print");
+    EXPECT_EQ(lines[10], "turn: B") << best;
+    send(engine, "go depth 4");
+    read_until(engine, "bestmove", 60000);
+    EXPECT_EQ(ask(engine, "print")[10], "turn: W");
+}
+
+TEST(Go, NoLegalMoveAnswersTheNullMove) {
+    Engine engine = started();
+    ask(engine, "position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"); // stalemate
+    send(engine, "go depth 3");
+    EXPECT_EQ(read_until(engine, "bestmove", 30000).back(), "bestmove 0000");
+    ask(engine, "position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1"); // mate
+    send(engine, "go wtime 1000 btime 1000");
+    EXPECT_EQ(read_until(engine, "bestmove", 30000).back(), "bestmove 0000");
+}
+
+TEST(Search, InputDuringASearchIsAnsweredOrKept) {
+    Engine engine = started();
+    ask(engine, "position startpos");
+    send(engine, "go infinite");
+    EXPECT_EQ(read_until(engine, "readyok", 5000).size() > 0, true);
+    send(engine, "isready");
+    EXPECT_EQ(read_until(engine, "readyok", 3000).back(), "readyok");
+    // A position line sent now is kept for after the search, in order.
+    send(engine, "position startpos moves a2a3");
+    send(engine, "stop");
+    Lines lines = read_until(engine, "bestmove", 3000);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(starts_with(lines.back(), "bestmove ")) << lines.back();
+    EXPECT_EQ(ask(engine, "print")[5], "3 P . . . . . . . ");
+}
+
+TEST(Search, InfiniteHoldsTheMoveUntilStop) {
+    Engine engine = started();
+    // One legal move: the search ends by itself at once, but the answer waits for "stop".
+    ask(engine, "position fen 7k/8/6R1/8/8/8/8/K5R1 b - - 0 1");
+    send(engine, "go infinite");
+    EXPECT_FALSE(answered(ask(engine, "", 2000))) << "answered before stop";
+    send(engine, "stop");
+    EXPECT_EQ(read_until(engine, "bestmove", 3000).back(), "bestmove h8h7");
+}
+
+TEST(Search, PonderhitStartsTheClock) {
+    Engine engine = started();
+    ask(engine, "position startpos");
+    send(engine, "go wtime 2000 btime 2000 ponder");
+    EXPECT_FALSE(answered(ask(engine, "", 1500))) << "answered while pondering";
+    send(engine, "ponderhit");
+    Lines lines = read_until(engine, "bestmove", 5000);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(starts_with(lines.back(), "bestmove ")) << lines.back();
+}
+
+TEST(Search, QuitAndEndOfInputEndTheProgram) {
+    {
+        Engine engine = started();
+        send(engine, "go infinite");
+        send(engine, "quit");
+        Lines lines = read_until(engine, "bestmove", 3000);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_TRUE(starts_with(lines.back(), "bestmove "));
+        EXPECT_EQ(engine_pipe::wait_exit(engine, 3000), 0);
+    }
+    {
+        Engine engine = started();
+        send(engine, "go infinite");
+        engine_pipe::close_input(engine);
+        Lines lines = read_until(engine, "bestmove", 3000);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_TRUE(starts_with(lines.back(), "bestmove "));
+        EXPECT_EQ(engine_pipe::wait_exit(engine, 3000), 0);
+    }
+}
+
+TEST(Go, TimedSearchesAnswerInTime) {
+    Engine engine = started();
+    for (const char* go : {"go wtime 100 btime 100", "go wtime 100 btime 100 winc 10 binc 10",
+                           "go movetime 100", "go"}) {
+        ask(engine, "position startpos");
+        send(engine, go);
+        Lines lines = read_until(engine, "bestmove", 2000);
+        ASSERT_FALSE(lines.empty()) << go;
+        EXPECT_TRUE(starts_with(lines.back(), "bestmove ")) << go;
+        EXPECT_NE(lines.back(), "bestmove a1a1") << go;
+    }
+}
