@@ -1,4 +1,4 @@
-// Static evaluation (Part 3.1) and its piece-square tables (Part 3.2).
+// Static evaluation and its piece-square tables.
 #include "eval/eval.h"
 #include "eval/piece_square_tables.h"
 #include "movegen/move.h"
@@ -34,9 +34,9 @@ void expect_both_sides(const char* fen, int32_t white_view) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Part 3.2: the tables.
+// The tables.
 
-TEST(PieceSquareTables, LookupsNamedInTheSpecification) {
+TEST(PieceSquareTables, KnownLookups) {
     EXPECT_EQ(pawn_table_white[sq("d2")], -15);
     EXPECT_EQ(pawn_table_white[sq("e2")], -15);
     EXPECT_EQ(pawn_table_white[sq("d4")] - pawn_table_white[sq("d2")], 30);
@@ -51,7 +51,7 @@ TEST(PieceSquareTables, LookupsNamedInTheSpecification) {
 }
 
 TEST(PieceSquareTables, OrientationFollowsThePrintedGrids) {
-    // Corners and a few inner squares of each grid, read off the specification.
+    // Corners and a few inner squares of each grid, read off the printed grids.
     EXPECT_EQ(pawn_table_white[sq("a7")], 12);
     EXPECT_EQ(pawn_table_white[sq("d6")], 21);
     EXPECT_EQ(pawn_table_white[sq("h3")], 2);
@@ -131,7 +131,7 @@ TEST(PieceSquareTables, SquareColour) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Part 3.1: worked values.
+// Worked values.
 
 TEST(Evaluate, StartPositionIsZeroForEitherSide) {
     expect_both_sides(START_FEN, 0);
@@ -466,7 +466,7 @@ TEST(Evaluate, QueenOnTheSeventhInTheEndgame) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// A literal second reading of Part 3.1, kept apart from the engine's implementation, compared
+// A literal second reading of the evaluation rules, kept apart from the engine's implementation, compared
 // with it over many positions reached by random legal play.
 
 struct ReferenceResult {

@@ -1,11 +1,11 @@
-// The static evaluation (Part 3.1): material, piece-square tables, pawn structure, rook, knight and
+// The static evaluation: material, piece-square tables, pawn structure, rook, knight and
 // queen placement and king shelter, switched between a middlegame and an endgame form.
 //
 // It runs at every quiescence node, so it is organised for speed rather than as a transcript of
-// the specification's steps: one pass over the 64 squares turns the board into a set of square
+// the rules term by term: one pass over the 64 squares turns the board into a set of square
 // masks (one per bit of the piece code), and the terms are then computed from those masks, from
 // the per-file pawn arrays (with their sentinel files) and from short loops over the pieces that
-// a term concerns. Every value is the one the specification's step-by-step reading gives; the
+// a term concerns. Every value is the one a plain term-by-term reading gives; the
 // unit tests compare the two over many thousands of positions.
 #include "eval/eval.h"
 

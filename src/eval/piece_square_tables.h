@@ -1,7 +1,7 @@
-// The constant tables that the static evaluation reads by square (Part 3.2).
+// The constant tables that the static evaluation reads by square.
 //
 // Every table is indexed by Square (a1 = 0, h1 = 7, a8 = 56, h8 = 63). The grids below are
-// written as the specification prints them, rank 8 on the top line and the a-file on the left;
+// written as a board is drawn, rank 8 on the top line and the a-file on the left;
 // `from_grid` turns such a grid into a table indexed by Square. White's values are added to the
 // white's-view total and black's subtracted, each looked up by the piece's actual square, so the
 // black tables are stored already oriented for black.
