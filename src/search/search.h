@@ -45,6 +45,7 @@ struct SearchState {
     bool hold_bestmove;  // "infinite" or "ponder": answer only after stop, quit or ponderhit
     bool pondering;      // "ponder": ponderhit turns the search into a timed one
     bool quit_requested; // "quit" arrived during the search
+    bool silent;         // a bench search: prints nothing and reads no input
 };
 
 extern SearchState search_state;

@@ -1,0 +1,117 @@
+#include "eval/eval.h"
+#include "search/search.h"
+
+#include <limits>
+
+namespace tervane {
+
+namespace {
+
+constexpr int32_t LAST_MOVING_PLY = MAX_PLY - 1;
+constexpr int32_t NULL_MOVE_MIN_DEPTH = 4;
+// Too few pieces and zugzwang makes passing a real option, so the null move lies.
+constexpr int32_t NULL_MOVE_MIN_PIECES = 5;
+constexpr int32_t FIFTY_MOVE_LIMIT = 99;
+
+void raise_history(Move move, int32_t amount) {
+    int32_t& entry = search_state.history[move_from(move) * 64 + move_to(move)];
+    // Saturate: a wrapped entry would turn negative and sink a good move to the bottom.
+    entry = entry > std::numeric_limits<int32_t>::max() - amount
+                ? std::numeric_limits<int32_t>::max()
+                : entry + amount;
+}
+
+void remember_killer(Move move) {
+    const int32_t ply = pos.ply;
+    search_state.killer3[ply] = search_state.killer2[ply];
+    search_state.killer2[ply] = search_state.killer1[ply];
+    search_state.killer1[ply] = move;
+}
+
+void take_child_line(Move move) {
+    const int32_t ply = pos.ply;
+    auto& line = search_state.pv_table[ply];
+    const auto& child_line = search_state.pv_table[ply + 1];
+    line[ply] = move;
+    const int32_t child_end = search_state.pv_length[ply + 1];
+    for (int32_t j = ply + 1; j < child_end; ++j) line[j] = child_line[j];
+    search_state.pv_length[ply] = child_end;
+}
+
+} // namespace
+
+int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
+    if (search_state.stop_flag) return 0;
+    if (depth < 1 || pos.ply > LAST_MOVING_PLY) return quiesce(alpha, beta);
+
+    const int32_t ply = pos.ply;
+    const bool check = in_check();
+    int32_t extension = check ? 1 : 0;
+    search_state.pv_length[ply] = ply;
+
+    // piece_count is the one left by the latest evaluation somewhere in the tree, which is
+    // close enough to this node's material for a zugzwang guard.
+    if (!check && depth >= NULL_MOVE_MIN_DEPTH && !search_state.follow_pv && null_ok &&
+        piece_count >= NULL_MOVE_MIN_PIECES) {
+        const uint8_t side = pos.side;
+        const int32_t ep_square = pos.ep_square;
+        const int32_t fifty = pos.fifty;
+        pos.fifty = 0;
+        pos.ep_square = 0;
+        pos.side = static_cast<uint8_t>(1 - side);
+        const int32_t reduction = depth <= 6 ? 3 : 4;
+        const int32_t score = -search(-beta, -beta + 1, depth - reduction, false);
+        pos.side = side;
+        pos.ep_square = ep_square;
+        pos.fifty = fifty;
+        if (search_state.stop_flag) return 0;
+        if (score >= beta) return beta;
+    }
+
+    std::array<Move, MAX_MOVES> moves;
+    std::array<int32_t, MAX_MOVES> scores;
+    int32_t count = 0;
+    gen_moves(moves.data(), count);
+    score_moves(moves.data(), scores.data(), count);
+    // A forced reply costs nothing to look at more deeply. Pseudo-legal count on purpose:
+    // finding out which moves are legal would cost a make per move.
+    if (count == 1) extension = 1;
+
+    bool made_move = false;
+    for (int32_t i = 0; i < count; ++i) {
+        const Move move = pick_next_move(moves.data(), scores.data(), i, count);
+        if (!make_move(move)) continue;
+        count_node();
+        made_move = true;
+        const int32_t score = -search(-beta, -alpha, depth - 1 + extension, true);
+        unmake_move();
+        if (search_state.stop_flag) return 0;
+        if (score <= alpha) continue;
+        raise_history(move, depth);
+        if (score >= beta) {
+            // The board is back as before the move, so an empty to-square means no piece
+            // was taken there: en passant counts as quiet, like castling.
+            if (pos.board[move_to(move)] == 0) remember_killer(move);
+            return beta;
+        }
+        alpha = score;
+        take_child_line(move);
+    }
+
+    if (made_move) return pos.fifty > FIFTY_MOVE_LIMIT ? 0 : alpha;
+    if (check) return ply - MATE_SCORE;
+    return 0;
+}
+
+// Only the root asks: inside the tree the keys are not kept up to date.
+int32_t repetition_count() {
+    const int32_t end = pos.root_ply;
+    int32_t start = pos.root_ply - pos.fifty;
+    if (start < 0) start = 0;
+    int32_t count = 0;
+    for (int32_t i = start; i < end; ++i)
+        if (pos.hash_history[i] == pos.hash_key) ++count;
+    return count;
+}
+
+} // namespace tervane

@@ -1,0 +1,53 @@
+#include "eval/eval.h"
+#include "search/search.h"
+
+namespace tervane {
+
+namespace {
+
+// Deepest ply from which a move may still be made: the undo stack ends at MAX_PLY.
+constexpr int32_t LAST_MOVING_PLY = MAX_PLY - 1;
+
+} // namespace
+
+int32_t quiesce(int32_t alpha, int32_t beta) {
+    if (search_state.stop_flag) return 0;
+    const int32_t ply = pos.ply;
+    if (ply > LAST_MOVING_PLY) return evaluate();
+    search_state.pv_length[ply] = ply;
+
+    // Standing pat is allowed even in check: checks are not resolved here.
+    const int32_t stand = evaluate();
+    if (stand >= beta) return stand;
+    if (stand > alpha) alpha = stand;
+
+    std::array<Move, MAX_CAPTURES> moves;
+    std::array<int32_t, MAX_CAPTURES> scores;
+    int32_t count = 0;
+    gen_captures(moves.data(), count);
+    score_captures(moves.data(), scores.data(), count);
+
+    bool made_move = false;
+    for (int32_t i = 0; i < count; ++i) {
+        const Move move = pick_next_move(moves.data(), scores.data(), i, count);
+        if (!make_move(move)) continue;
+        count_node();
+        made_move = true;
+        const int32_t score = -quiesce(-beta, -alpha);
+        unmake_move();
+        if (search_state.stop_flag) return 0;
+        if (score <= alpha) continue;
+        if (score >= beta) return beta;
+        alpha = score;
+        auto& line = search_state.pv_table[ply];
+        const auto& child_line = search_state.pv_table[ply + 1];
+        line[ply] = move;
+        const int32_t child_end = search_state.pv_length[ply + 1];
+        for (int32_t j = ply + 1; j < child_end; ++j) line[j] = child_line[j];
+        search_state.pv_length[ply] = child_end;
+    }
+    // With no legal capture the static score stands, even below the alpha passed in.
+    return made_move ? alpha : stand;
+}
+
+} // namespace tervane
