@@ -175,7 +175,7 @@ void poll() {
         state.stop_flag = true;
         return;
     }
-    if (!state.stop_flag) poll_input();
+    if (!state.stop_flag && !state.silent) poll_input();
 }
 
 void wait_for_release() {
