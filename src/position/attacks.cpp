@@ -1,0 +1,202 @@
+// The five attack questions of the engine: in check, and the four castling paths.
+#include "movegen/move.h"
+#include "position/position.h"
+
+#include <initializer_list>
+
+namespace tervane {
+
+namespace {
+
+using Ray = std::array<int32_t, 7>;
+using RaySlots = std::array<Ray, 4>;
+
+// True when the first occupied square of the ray holds piece a or piece b.
+inline bool ray_meets(const Ray& ray, PieceCode a, PieceCode b) {
+    for (int32_t t : ray) {
+        if (t == RAY_END) return false;
+        PieceCode p = pos.board[t];
+        if (p != 0) return p == a || p == b;
+    }
+    return false;
+}
+
+// What an enemy piece on a ray's square means for the king at its origin: a rook, queen or
+// king on the first square of a straight ray, a bishop, queen or king on the first square
+// of a diagonal one, and beyond the first square the sliders alone.
+constexpr uint8_t STRAIGHT_NEAR = 1, STRAIGHT_FAR = 2, DIAGONAL_NEAR = 4, DIAGONAL_FAR = 8;
+
+constexpr std::array<uint8_t, PIECE_CODES> make_attacker_bits(PieceCode enemy) {
+    std::array<uint8_t, PIECE_CODES> bits{};
+    bits[enemy | ROOK] = STRAIGHT_NEAR | STRAIGHT_FAR;
+    bits[enemy | BISHOP] = DIAGONAL_NEAR | DIAGONAL_FAR;
+    bits[enemy | QUEEN] = STRAIGHT_NEAR | STRAIGHT_FAR | DIAGONAL_NEAR | DIAGONAL_FAR;
+    bits[enemy | KING] = STRAIGHT_NEAR | DIAGONAL_NEAR;
+    return bits;
+}
+constexpr std::array<std::array<uint8_t, PIECE_CODES>, 2> attacker_bits = {
+    make_attacker_bits(BLACK), make_attacker_bits(WHITE)};
+
+// Walks the packed slots of the king's square: the first occupied square of each ray
+// ends it, and counts when its piece has the bit `near` (first square) or `far`.
+template <int Side, uint8_t Near, uint8_t Far> inline bool rays_attacked(const RaySlots& slots) {
+    const auto& board = pos.board;
+    const auto& bits = attacker_bits[Side];
+    for (const Ray& ray : slots) {
+        if (ray[0] == RAY_END) return false; // the slots are packed: the rest are empty too
+        PieceCode p = board[ray[0]];
+        if (p != 0) {
+            if (bits[p] & Near) return true;
+            continue;
+        }
+        for (int i = 1; i < 7; ++i) {
+            const int32_t t = ray[i];
+            if (t == RAY_END) break;
+            p = board[t];
+            if (p == 0) continue;
+            if (bits[p] & Far) return true;
+            break;
+        }
+    }
+    return false;
+}
+
+// Sliders, knights, the enemy king and pawns. The enemy king is looked for during the ray
+// walks: the squares next to the king are exactly the first squares of its rays, so one
+// walk over them is saved. The order in which attackers are found does not matter.
+template <int Side> bool king_attacked() {
+    constexpr PieceCode enemy = Side == 0 ? BLACK : WHITE;
+    constexpr PieceCode knight = enemy | KNIGHT, pawn = enemy | PAWN;
+    const int k = pos.king_square[Side];
+    const auto& board = pos.board;
+
+    if (rays_attacked<Side, STRAIGHT_NEAR, STRAIGHT_FAR>(square_tables.straight_rays[k]))
+        return true;
+    if (rays_attacked<Side, DIAGONAL_NEAR, DIAGONAL_FAR>(square_tables.diagonal_rays[k]))
+        return true;
+    for (int32_t t : square_tables.knight_targets[k]) {
+        if (t == RAY_END) break;
+        if (board[t] == knight) return true;
+    }
+    // Pawns by index arithmetic, without branches: the capture squares lie on the board
+    // whenever the king is below rank 7 (white) or above rank 2 (black), and the file tests
+    // keep them from wrapping round its edges.
+    const int file = k & 7;
+    if constexpr (Side == 0) {
+        if (k >= 48) return false;
+        const int east = int{file != 7} & int{board[k + 9] == pawn};
+        const int west = int{file != 0} & int{board[k + 7] == pawn};
+        return (east | west) != 0;
+    } else {
+        if (k <= 15) return false;
+        const int east = int{file != 7} & int{board[k - 7] == pawn};
+        const int west = int{file != 0} & int{board[k - 9] == pawn};
+        return (east | west) != 0;
+    }
+}
+
+const auto& straight = square_tables.straight_rays;
+const auto& diagonal = square_tables.diagonal_rays;
+
+// Slots of the back-rank squares. On rank 1 the straight order is east, north, west
+// (b1..g1) or east, west, north (a1, h1); on rank 8 it is east, west, south. The
+// diagonal slots of both back ranks start with the two rays away from the edge,
+// west before east.
+constexpr int R1_EAST = 0, R1_NORTH = 1, R1_WEST = 2;
+constexpr int R8_EAST = 0, R8_WEST = 1, R8_SOUTH = 2;
+constexpr int TO_WEST = 0, TO_EAST = 1;
+
+constexpr Square A2 = 8, B2 = 9, C2 = 10, D2 = 11, E2 = 12, F2 = 13, G2 = 14, H2 = 15;
+constexpr Square B3 = 17, C3 = 18, D3 = 19, E3 = 20, F3 = 21, G3 = 22, H3 = 23;
+constexpr Square B6 = 41, C6 = 42, D6 = 43, E6 = 44, F6 = 45, G6 = 46, H6 = 47;
+constexpr Square A7 = 48, B7 = 49, C7 = 50, D7 = 51, E7 = 52, F7 = 53, G7 = 54, H7 = 55;
+constexpr Square C1 = 2, D1 = 3, E1 = 4, F1 = 5, G1 = 6;
+constexpr Square C8 = 58, D8 = 59, E8 = 60, F8 = 61, G8 = 62;
+
+inline bool any_holds(std::initializer_list<Square> squares, PieceCode piece) {
+    for (Square s : squares)
+        if (pos.board[s] == piece) return true;
+    return false;
+}
+
+} // namespace
+
+bool in_check() {
+    return pos.side == 0 ? king_attacked<0>() : king_attacked<1>();
+}
+
+bool castle_path_safe_wk() {
+    if (ray_meets(straight[E1][R1_NORTH], B_ROOK, B_QUEEN) ||
+        ray_meets(straight[E1][R1_WEST], B_ROOK, B_QUEEN) ||
+        ray_meets(straight[E1][R1_EAST], B_ROOK, B_QUEEN) ||
+        ray_meets(straight[F1][R1_NORTH], B_ROOK, B_QUEEN) ||
+        ray_meets(straight[G1][R1_NORTH], B_ROOK, B_QUEEN))
+        return false;
+    if (ray_meets(diagonal[E1][TO_WEST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[E1][TO_EAST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[F1][TO_WEST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[F1][TO_EAST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[G1][TO_WEST], B_BISHOP, B_QUEEN))
+        return false;
+    const PieceCode h2 = pos.board[H2];
+    if (h2 == B_PAWN || h2 == B_BISHOP || h2 == B_QUEEN) return false;
+    if (any_holds({C2, G2, D3, F3, D2, H2, E3, G3, E2, F3, H3}, B_KNIGHT)) return false;
+    return !any_holds({D2, E2, F2, G2}, B_PAWN);
+}
+
+bool castle_path_safe_wq() {
+    if (ray_meets(straight[E1][R1_NORTH], B_ROOK, B_QUEEN) ||
+        ray_meets(straight[E1][R1_WEST], B_ROOK, B_QUEEN) ||
+        ray_meets(straight[E1][R1_EAST], B_ROOK, B_QUEEN) ||
+        ray_meets(straight[D1][R1_NORTH], B_ROOK, B_QUEEN) ||
+        ray_meets(straight[C1][R1_NORTH], B_ROOK, B_QUEEN))
+        return false;
+    if (ray_meets(diagonal[E1][TO_WEST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[E1][TO_EAST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[D1][TO_WEST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[D1][TO_EAST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[C1][TO_WEST], B_BISHOP, B_QUEEN) ||
+        ray_meets(diagonal[C1][TO_EAST], B_BISHOP, B_QUEEN))
+        return false;
+    if (any_holds({C2, G2, D3, F3, B2, F2, C3, E3, A2, E2, B3, D3}, B_KNIGHT)) return false;
+    return !any_holds({B2, C2, D2, E2, F2}, B_PAWN);
+}
+
+bool castle_path_safe_bk() {
+    if (ray_meets(straight[E8][R8_SOUTH], W_ROOK, W_QUEEN) ||
+        ray_meets(straight[E8][R8_WEST], W_ROOK, W_QUEEN) ||
+        ray_meets(straight[E8][R8_EAST], W_ROOK, W_QUEEN) ||
+        ray_meets(straight[F8][R8_SOUTH], W_ROOK, W_QUEEN) ||
+        ray_meets(straight[G8][R8_SOUTH], W_ROOK, W_QUEEN))
+        return false;
+    if (ray_meets(diagonal[E8][TO_WEST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[E8][TO_EAST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[F8][TO_WEST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[F8][TO_EAST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[G8][TO_WEST], W_BISHOP, W_QUEEN))
+        return false;
+    const PieceCode h7 = pos.board[H7];
+    if (h7 == W_PAWN || h7 == W_BISHOP || h7 == W_QUEEN) return false;
+    if (any_holds({D6, F6, C7, G7, E6, G6, D7, H7, F6, H6, E7}, W_KNIGHT)) return false;
+    return !any_holds({D7, E7, F7, G7}, W_PAWN);
+}
+
+bool castle_path_safe_bq() {
+    if (ray_meets(straight[E8][R8_SOUTH], W_ROOK, W_QUEEN) ||
+        ray_meets(straight[E8][R8_WEST], W_ROOK, W_QUEEN) ||
+        ray_meets(straight[E8][R8_EAST], W_ROOK, W_QUEEN) ||
+        ray_meets(straight[D8][R8_SOUTH], W_ROOK, W_QUEEN) ||
+        ray_meets(straight[C8][R8_SOUTH], W_ROOK, W_QUEEN))
+        return false;
+    if (ray_meets(diagonal[E8][TO_WEST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[E8][TO_EAST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[D8][TO_WEST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[D8][TO_EAST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[C8][TO_WEST], W_BISHOP, W_QUEEN) ||
+        ray_meets(diagonal[C8][TO_EAST], W_BISHOP, W_QUEEN))
+        return false;
+    if (any_holds({D6, F6, C7, G7, C6, E6, B7, F7, B6, D6, A7, E7}, W_KNIGHT)) return false;
+    return !any_holds({B7, C7, D7, E7, F7}, W_PAWN);
+}
+
+} // namespace tervane
