@@ -1,0 +1,209 @@
+'use strict';
+// Plays refereed games between two engine processes, driven through node-uci the way a
+// match manager drives them: "position" with the whole game and "go" with both clocks for
+// every move. chess.js judges every move and every line the engines print, keeps the
+// clocks and ends the game by the rules.
+
+const { Engine } = require('node-uci');
+const { Chess, legalMove, firstIllegal, gameOver } = require('./chess_tools');
+
+const READY_TIMEOUT_MS = 2000;
+const START_TIMEOUT_MS = 5000;
+const QUIT_TIMEOUT_MS = 2000;
+
+class Stall extends Error {}
+
+function withTimeout(promise, ms, what) {
+  let timer;
+  const limit = new Promise((_, reject) => {
+    timer = setTimeout(() => reject(new Stall(`no ${what} within ${Math.round(ms)} ms`)), ms);
+  });
+  // The losing promise may still reject later (node-uci rejects its reads when the process
+  // closes); that is expected once we have given up on it.
+  promise.catch(() => {});
+  return Promise.race([promise, limit]).finally(() => clearTimeout(timer));
+}
+
+// One engine process under node-uci, with what node-uci does not keep: how it ended.
+class Player {
+  constructor(file, label) {
+    this.file = file;
+    this.label = label;
+    this.engine = new Engine(file);
+    this.exit = null;
+    this.stderr = '';
+  }
+
+  async start() {
+    const init = this.engine.init();
+    const proc = this.engine.proc;
+    proc.stdin.on('error', () => {});
+    proc.stderr.setEncoding('utf8');
+    proc.stderr.on('data', (chunk) => {
+      this.stderr = (this.stderr + chunk).slice(-2000);
+    });
+    proc.on('close', (code, signal) => {
+      this.exit = { code, signal };
+    });
+    await withTimeout(init, START_TIMEOUT_MS, '"uciok"');
+    await withTimeout(this.engine.ucinewgame(), READY_TIMEOUT_MS, '"readyok"');
+  }
+
+  describeExit() {
+    if (!this.exit) return 'still running';
+    const how = this.exit.signal ? `signal ${this.exit.signal}` : `status ${this.exit.code}`;
+    return this.stderr ? `${how}, stderr ${JSON.stringify(this.stderr.slice(-300))}` : how;
+  }
+
+  async stop() {
+    const proc = this.engine.proc;
+    if (!proc || this.exit) return;
+    try {
+      await withTimeout(this.engine.quit(), QUIT_TIMEOUT_MS, 'exit after "quit"');
+    } catch {
+      proc.kill('SIGKILL');
+    }
+  }
+}
+
+// Options: white and black engine files, { baseMs, incMs }, the opening (see openings.js),
+// a ply cap, an id for messages, and `graceMs`: how long past its clock an engine may
+// still answer (a late answer is a forfeit, none at all a stall). With `playOn` a flag fall
+// is recorded, the clock refilled and the game goes on, so that long games can be had
+// from an engine that loses on time.
+async function playGame({
+  whiteFile,
+  blackFile,
+  tc,
+  opening,
+  maxPlies = 300,
+  id = 'game',
+  graceMs = 1000,
+  playOn = false,
+  onMove,
+}) {
+  const players = { w: new Player(whiteFile, 'white'), b: new Player(blackFile, 'black') };
+  const chess = new Chess(opening.fen);
+  for (const uci of opening.moves) chess.move(legalMove(chess, uci));
+  const moves = [...opening.moves];
+  const clock = { w: tc.baseMs, b: tc.baseMs };
+  const game = {
+    id,
+    opening: opening.name,
+    result: null,
+    reason: null,
+    plies: 0,
+    faults: [],
+    pvLines: 0,
+    worstOverrunMs: -Infinity, // largest (thinking time - clock left); above 0 is a flag fall
+  };
+
+  const fault = (kind, side, detail, fen = chess.fen()) => {
+    const moveNumber = Number(fen.split(' ')[5]);
+    game.faults.push({ kind, game: id, side, moveNumber, fen, detail });
+  };
+  const end = (result, reason) => {
+    game.result = result;
+    game.reason = reason;
+  };
+  // Anything that went wrong while waiting on an engine: it died, or it fell silent.
+  const failure = (side, error, waitingFor) => {
+    const player = players[side];
+    if (player.exit) fault('crash', side, `engine ended (${player.describeExit()}) while waiting for ${waitingFor}`);
+    else if (error instanceof Stall) fault('stall', side, error.message);
+    else fault('crash', side, `${waitingFor}: ${error && error.message ? error.message : String(error)}`);
+  };
+
+  try {
+    for (const side of ['w', 'b']) {
+      try {
+        await players[side].start();
+      } catch (error) {
+        failure(side, error, 'start-up');
+        end(null, 'engine failed to start');
+        return game;
+      }
+    }
+
+    for (;;) {
+      const over = gameOver(chess);
+      if (over) {
+        end(over.result, over.reason);
+        break;
+      }
+      if (game.plies >= maxPlies) {
+        end('1/2-1/2', 'move cap');
+        break;
+      }
+      const side = chess.turn();
+      const other = side === 'w' ? 'b' : 'w';
+      const { engine } = players[side];
+      const fen = chess.fen();
+
+      try {
+        await withTimeout(engine.position(opening.position, moves), READY_TIMEOUT_MS, '"readyok" after "position"');
+      } catch (error) {
+        failure(side, error, '"readyok"');
+        end(null, 'aborted');
+        break;
+      }
+
+      const started = performance.now();
+      let answer;
+      try {
+        answer = await withTimeout(
+          // Whole milliseconds, rounded down as interfaces do; judged on the exact clock.
+          engine.go({ wtime: Math.floor(clock.w), btime: Math.floor(clock.b), winc: tc.incMs, binc: tc.incMs }),
+          clock[side] + graceMs,
+          `"bestmove" (clock ${Math.round(clock[side])} ms + ${graceMs} ms grace)`,
+        );
+      } catch (error) {
+        failure(side, error, '"bestmove"');
+        end(null, 'aborted');
+        break;
+      }
+      const used = performance.now() - started;
+      game.worstOverrunMs = Math.max(game.worstOverrunMs, used - clock[side]);
+
+      for (const info of answer.info) {
+        if (!info.pv) continue;
+        game.pvLines += 1;
+        const line = info.pv.trim().split(/\s+/);
+        const bad = firstIllegal(fen, line);
+        if (bad >= 0) {
+          fault('illegal pv', side, `move ${bad + 1} (${line[bad]}) of pv "${info.pv}" at depth ${info.depth}`, fen);
+        }
+      }
+
+      const move = legalMove(chess, answer.bestmove);
+      if (!move) {
+        fault('illegal move', side, `bestmove ${answer.bestmove}`);
+        end(side === 'w' ? '0-1' : '1-0', `illegal move by ${players[side].label}`);
+        break;
+      }
+      if (used > clock[side]) {
+        fault('forfeit', side, `${used.toFixed(1)} ms used with ${clock[side].toFixed(1)} ms on the clock`);
+        if (!playOn) {
+          end(side === 'w' ? '0-1' : '1-0', `${players[side].label} lost on time`);
+          break;
+        }
+        clock[side] = tc.baseMs + used; // refilled: what it used is taken off below
+      }
+      clock[side] = clock[side] - used + tc.incMs;
+      chess.move(move);
+      moves.push(move.lan);
+      game.plies += 1;
+      if (onMove) onMove({ game, side, move: move.lan, usedMs: used, clock: { ...clock }, other });
+    }
+  } finally {
+    await Promise.all([players.w.stop(), players.b.stop()]);
+  }
+  game.finalFen = chess.fen();
+  return game;
+}
+
+function describeFault(f) {
+  return `${f.kind}: game ${f.game}, move ${f.moveNumber} (${f.side === 'w' ? 'white' : 'black'}), FEN ${f.fen}: ${f.detail}`;
+}
+
+module.exports = { playGame, describeFault };
