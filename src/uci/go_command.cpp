@@ -77,19 +77,22 @@ void set_time_budget(double time, double inc, double movestogo, double movetime)
     } else if (time >= 0) {
         const double t = std::max(0.0, time * 0.95 - 1);
         const double b = ((movestogo - 1) * inc + t) / movestogo;
-        state.time_budget = b <= t ? b : t;
-        state.safe_limit = t;
+        // The answer takes a few milliseconds to reach the interface and its clock: on
+        // a nearly empty clock every move would lose them until the flag falls.
+        const double limit = std::clamp(time - CLOCK_RESERVE_MS, 0.0, t);
+        state.time_budget = std::min(b <= t ? b : t, limit);
+        state.safe_limit = limit;
     }
 }
 
-void go_command(const char* line) {
+void apply_go_limits(const char* line) {
     const GoLimits limits = read_limits(line);
     auto& state = search_state;
     state.depth_limited = false;
     state.depth_limit = 0;
     state.no_time_limit = false;
     if (limits.depth > 0) {
-        state.depth_limit = static_cast<int32_t>(limits.depth);
+        state.depth_limit = static_cast<int32_t>(std::min(limits.depth, 1000.0));
         state.depth_limited = true;
     }
     const bool white = pos.side == 0;
@@ -99,6 +102,10 @@ void go_command(const char* line) {
     state.hold_bestmove = limits.infinite || limits.ponder;
     state.pondering = limits.ponder;
     state.quit_requested = false;
+}
+
+void go_command(const char* line) {
+    apply_go_limits(line);
     begin_search_input();
     think();
 }

@@ -41,7 +41,11 @@ bool execute_command(char* line);
 void position_command(char* line);
 void go_command(const char* line);
 void new_game();
+// Milliseconds of the clock kept back for the answer's way to the interface.
+constexpr double CLOCK_RESERVE_MS = 30;
 // Turns the side to move's clock into search_state.time_budget and safe_limit.
 void set_time_budget(double time, double inc, double movestogo, double movetime);
+// Reads a "go" line into the search limits, without searching.
+void apply_go_limits(const char* line);
 
 } // namespace tervane
