@@ -30,11 +30,15 @@ struct Snapshot {
     std::array<int32_t, 2> king_square;
     std::array<int32_t, 2> material;
     int32_t fifty;
+    // Kept beside the board by make/unmake; evaluate and the generators read them.
+    std::array<Bitboard, 2> colour_pieces;
+    std::array<Bitboard, 6> kind_pieces;
+    int32_t square_score;
 };
 
 Snapshot take_snapshot() {
-    return {pos.board,       pos.side,     pos.castling, pos.ep_square,
-            pos.king_square, pos.material, pos.fifty};
+    return {pos.board,    pos.side,  pos.castling,      pos.ep_square,   pos.king_square,
+            pos.material, pos.fifty, pos.colour_pieces, pos.kind_pieces, pos.square_score};
 }
 
 void restore(const Snapshot& s) {
@@ -45,6 +49,9 @@ void restore(const Snapshot& s) {
     pos.king_square = s.king_square;
     pos.material = s.material;
     pos.fifty = s.fifty;
+    pos.colour_pieces = s.colour_pieces;
+    pos.kind_pieces = s.kind_pieces;
+    pos.square_score = s.square_score;
 }
 
 constexpr const char* START_FENS[] = {

@@ -6,32 +6,50 @@ namespace tervane {
 
 namespace {
 
-using Ray = std::array<int32_t, 7>;
-using RaySlots = std::array<Ray, 4>;
-
-// The first occupied square of each ray, when it holds an opponent piece.
-template <PieceCode Opponent>
-inline Move* slide_captures(Move* out, int from, const RaySlots& slots) {
-    const auto& board = pos.board;
-    for (const Ray& ray : slots) {
-        if (ray[0] == RAY_END) break; // the slots are packed: the rest are empty too
-        for (int32_t to : ray) {
-            if (to == RAY_END) break;
-            const PieceCode occupant = board[to];
-            if (occupant == 0) continue;
-            if (occupant & Opponent) *out++ = from + 64 * to;
-            break;
-        }
-    }
-    return out;
+// The first occupied square of the ray, when it holds an opponent piece. The move is written
+// whatever the square holds and kept only for an opponent piece: a list has room for it, as
+// a piece that fails to capture on some ray leaves that slot of the worst case unused.
+template <int Direction>
+inline Move* ray_capture(Move* out, int from, Bitboard occupied, Bitboard opponent) {
+    const Bitboard ray = rays[Direction][from];
+    if ((ray & opponent) == 0) return out;
+    const int to = nearest_square<Direction>(ray & occupied);
+    *out = from + 64 * to;
+    return out + ((opponent >> to) & 1);
 }
 
-template <PieceCode Opponent>
-inline Move* step_captures(Move* out, int from, const std::array<int32_t, 8>& targets) {
-    const auto& board = pos.board;
-    for (int32_t to : targets) {
+inline Move* diagonal_captures(Move* out, int from, Bitboard occupied, Bitboard opponent) {
+    if ((diagonal_lines[from] & opponent) == 0) return out;
+    out = ray_capture<NORTH_WEST>(out, from, occupied, opponent);
+    out = ray_capture<NORTH_EAST>(out, from, occupied, opponent);
+    out = ray_capture<SOUTH_WEST>(out, from, occupied, opponent);
+    return ray_capture<SOUTH_EAST>(out, from, occupied, opponent);
+}
+
+inline Move* straight_captures(Move* out, int from, Bitboard occupied, Bitboard opponent) {
+    if ((straight_lines[from] & opponent) == 0) return out;
+    out = ray_capture<EAST>(out, from, occupied, opponent);
+    if ((NORTH_SECOND_SQUARES >> from) & 1) {
+        out = ray_capture<NORTH>(out, from, occupied, opponent);
+        out = ray_capture<WEST>(out, from, occupied, opponent);
+    } else {
+        out = ray_capture<WEST>(out, from, occupied, opponent);
+        out = ray_capture<NORTH>(out, from, occupied, opponent);
+    }
+    return ray_capture<SOUTH>(out, from, occupied, opponent);
+}
+
+// Knight and king captures of the squares of `targets`, in the order of the square's row.
+inline Move* step_captures(Move* out, int from, Bitboard targets,
+                           const std::array<int32_t, 8>& row) {
+    if (targets == 0) return out;
+    if ((targets & (targets - 1)) == 0) {
+        *out++ = from + 64 * lowest_square(targets);
+        return out;
+    }
+    for (int32_t to : row) {
         if (to == RAY_END) break;
-        if (board[to] & Opponent) *out++ = from + 64 * to;
+        if ((targets >> to) & 1) *out++ = from + 64 * to;
     }
     return out;
 }
@@ -45,27 +63,27 @@ inline Move* promotions(Move* out, int from, int to) {
     return out + 4;
 }
 
-template <int Side> inline Move* pawn_captures(Move* out, int from) {
-    constexpr PieceCode opponent = Side == 0 ? BLACK : WHITE;
+template <int Side> inline Move* pawn_captures(Move* out, int from, Bitboard opponent) {
     constexpr int east = Side == 0 ? 9 : -7;
     constexpr int west = Side == 0 ? 7 : -9;
     constexpr int last_rank_before = Side == 0 ? 6 : 1;
-    const auto& board = pos.board;
     const int file = from & 7;
 
     if ((from >> 3) == last_rank_before) {
-        if (file != 7 && (board[from + east] & opponent)) out = promotions(out, from, from + east);
-        if (file != 0 && (board[from + west] & opponent)) out = promotions(out, from, from + west);
+        if (file != 7 && ((opponent >> (from + east)) & 1))
+            out = promotions(out, from, from + east);
+        if (file != 0 && ((opponent >> (from + west)) & 1))
+            out = promotions(out, from, from + west);
         return out;
     }
     if (file != 7) {
-        if (board[from + east] & opponent)
+        if ((opponent >> (from + east)) & 1)
             *out++ = from + 64 * (from + east);
         else if (from + east == pos.ep_square)
             *out++ = move_word(from, from + east, MOVE_EN_PASSANT);
     }
     if (file != 0) {
-        if (board[from + west] & opponent)
+        if ((opponent >> (from + west)) & 1)
             *out++ = from + 64 * (from + west);
         else if (from + west == pos.ep_square)
             *out++ = move_word(from, from + west, MOVE_EN_PASSANT);
@@ -74,31 +92,42 @@ template <int Side> inline Move* pawn_captures(Move* out, int from) {
 }
 
 template <int Side> Move* generate_captures(Move* out) {
-    constexpr PieceCode own = Side == 0 ? WHITE : BLACK;
-    constexpr PieceCode opponent = Side == 0 ? BLACK : WHITE;
+    constexpr PieceCode own_colour = Side == 0 ? WHITE : BLACK;
     const auto& board = pos.board;
-    for (int from = 0; from < 64; ++from) {
-        const PieceCode piece = board[from];
-        if (!(piece & own)) continue;
-        switch (piece) {
-        case own | PAWN:
-            out = pawn_captures<Side>(out, from);
+    const Bitboard own = pos.colour_pieces[Side];
+    const Bitboard opponent = pos.colour_pieces[1 - Side];
+    const Bitboard occupied = own | opponent;
+    const Bitboard ep_target = pos.ep_square != 0 ? bit(pos.ep_square) : 0;
+    // Most pawns have nothing to take: only those next to a target diagonally ahead are
+    // visited, in the same ascending order as the other pieces.
+    const Bitboard targets = opponent | ep_target;
+    const Bitboard pawns = own & pos.kind_pieces[PAWN_SET];
+    const Bitboard taking_pawns =
+        Side == 0 ? pawns & (((targets >> 9) & ~FILE_H) | ((targets >> 7) & ~FILE_A))
+                  : pawns & (((targets << 7) & ~FILE_H) | ((targets << 9) & ~FILE_A));
+    for (Bitboard pieces = (own & ~pawns) | taking_pawns; pieces != 0;) {
+        const int from = pop_lowest(pieces);
+        switch (board[from]) {
+        case own_colour | PAWN:
+            out = pawn_captures<Side>(out, from, opponent);
             break;
-        case own | KNIGHT:
-            out = step_captures<opponent>(out, from, square_tables.knight_targets[from]);
+        case own_colour | KNIGHT:
+            out = step_captures(out, from, knight_attacks[from] & opponent,
+                                square_tables.knight_targets[from]);
             break;
-        case own | BISHOP:
-            out = slide_captures<opponent>(out, from, square_tables.diagonal_rays[from]);
+        case own_colour | BISHOP:
+            out = diagonal_captures(out, from, occupied, opponent);
             break;
-        case own | ROOK:
-            out = slide_captures<opponent>(out, from, square_tables.straight_rays[from]);
+        case own_colour | ROOK:
+            out = straight_captures(out, from, occupied, opponent);
             break;
-        case own | QUEEN:
-            out = slide_captures<opponent>(out, from, square_tables.diagonal_rays[from]);
-            out = slide_captures<opponent>(out, from, square_tables.straight_rays[from]);
+        case own_colour | QUEEN:
+            out = diagonal_captures(out, from, occupied, opponent);
+            out = straight_captures(out, from, occupied, opponent);
             break;
-        case own | KING:
-            out = step_captures<opponent>(out, from, square_tables.king_targets[from]);
+        case own_colour | KING:
+            out = step_captures(out, from, king_attacks[from] & opponent,
+                                square_tables.king_targets[from]);
             break;
         default:
             break;

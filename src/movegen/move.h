@@ -58,6 +58,14 @@ struct SquareTables {
 };
 extern const SquareTables square_tables;
 
+// The squares on which the straight slots run east, north, west, south (b1..g1, b7..g7);
+// everywhere else they run east, west, north, south. The diagonal slots always run
+// north-west, north-east, south-west, south-east.
+constexpr Bitboard NORTH_SECOND_SQUARES = (rank_mask(0) | rank_mask(6)) & ~FILE_A & ~FILE_H;
+// The squares whose knight_targets (king_targets) row is in ascending order.
+extern const Bitboard knight_rows_ascending;
+extern const Bitboard king_rows_ascending;
+
 // movegen.cpp, captures.cpp: pseudo-legal moves of the side to move, in the engine's order.
 void gen_moves(Move* list, int32_t& count);
 void gen_captures(Move* list, int32_t& count);

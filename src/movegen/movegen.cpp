@@ -1,36 +1,59 @@
 // The full pseudo-legal move generator.
 #include "movegen/move.h"
+#include "position/king_attacks.h"
 
 namespace tervane {
 
 namespace {
 
-using Ray = std::array<int32_t, 7>;
-using RaySlots = std::array<Ray, 4>;
-
-// Quiet moves and captures along the packed slots of one square, in slot order.
-template <PieceCode Own> inline Move* slide(Move* out, int from, const RaySlots& slots) {
-    const auto& board = pos.board;
-    for (const Ray& ray : slots) {
-        if (ray[0] == RAY_END) break; // the slots are packed: the rest are empty too
-        for (int32_t to : ray) {
-            if (to == RAY_END) break;
-            const PieceCode occupant = board[to];
-            if (occupant & Own) break;
+// Quiet moves and the capture at the end of one ray, nearest square first.
+template <int Direction>
+inline Move* slide_ray(Move* out, int from, Bitboard occupied, Bitboard own) {
+    Bitboard reach = rays[Direction][from];
+    const Bitboard blockers = reach & occupied;
+    if (blockers != 0) reach ^= rays[Direction][nearest_square<Direction>(blockers)];
+    reach &= ~own;
+    if constexpr (runs_upward(Direction)) {
+        while (reach != 0) *out++ = from + 64 * pop_lowest(reach);
+    } else {
+        while (reach != 0) {
+            const int to = highest_square(reach);
+            reach ^= bit(to);
             *out++ = from + 64 * to;
-            if (occupant != 0) break;
         }
     }
     return out;
 }
 
-// Knight and king steps to squares not held by an own piece.
-template <PieceCode Own>
-inline Move* step(Move* out, int from, const std::array<int32_t, 8>& targets) {
-    const auto& board = pos.board;
-    for (int32_t to : targets) {
+inline Move* slide_diagonal(Move* out, int from, Bitboard occupied, Bitboard own) {
+    out = slide_ray<NORTH_WEST>(out, from, occupied, own);
+    out = slide_ray<NORTH_EAST>(out, from, occupied, own);
+    out = slide_ray<SOUTH_WEST>(out, from, occupied, own);
+    return slide_ray<SOUTH_EAST>(out, from, occupied, own);
+}
+
+inline Move* slide_straight(Move* out, int from, Bitboard occupied, Bitboard own) {
+    out = slide_ray<EAST>(out, from, occupied, own);
+    if ((NORTH_SECOND_SQUARES >> from) & 1) {
+        out = slide_ray<NORTH>(out, from, occupied, own);
+        out = slide_ray<WEST>(out, from, occupied, own);
+    } else {
+        out = slide_ray<WEST>(out, from, occupied, own);
+        out = slide_ray<NORTH>(out, from, occupied, own);
+    }
+    return slide_ray<SOUTH>(out, from, occupied, own);
+}
+
+// Knight and king steps to the squares of `targets`, in the order of the square's row.
+inline Move* step(Move* out, int from, Bitboard targets, bool ascending,
+                  const std::array<int32_t, 8>& row) {
+    if (ascending) {
+        while (targets != 0) *out++ = from + 64 * pop_lowest(targets);
+        return out;
+    }
+    for (int32_t to : row) {
         if (to == RAY_END) break;
-        if (!(board[to] & Own)) *out++ = from + 64 * to;
+        if ((targets >> to) & 1) *out++ = from + 64 * to;
     }
     return out;
 }
@@ -111,31 +134,35 @@ inline Move* black_castling(Move* out) {
 }
 
 template <int Side> Move* generate(Move* out) {
-    constexpr PieceCode own = Side == 0 ? WHITE : BLACK;
+    constexpr PieceCode own_colour = Side == 0 ? WHITE : BLACK;
     constexpr Square castle_square = Side == 0 ? 4 : 60;
     const auto& board = pos.board;
-    for (int from = 0; from < 64; ++from) {
-        const PieceCode piece = board[from];
-        if (!(piece & own)) continue;
-        switch (piece) {
-        case own | PAWN:
+    const Bitboard own = pos.colour_pieces[Side];
+    const Bitboard occupied = own | pos.colour_pieces[1 - Side];
+    for (Bitboard pieces = own; pieces != 0;) {
+        const int from = pop_lowest(pieces);
+        if (board[from] == (own_colour | PAWN)) {
             out = pawn_moves<Side>(out, from);
+            continue;
+        }
+        switch (board[from]) {
+        case own_colour | KNIGHT:
+            out = step(out, from, knight_attacks[from] & ~own, (knight_rows_ascending >> from) & 1,
+                       square_tables.knight_targets[from]);
             break;
-        case own | KNIGHT:
-            out = step<own>(out, from, square_tables.knight_targets[from]);
+        case own_colour | BISHOP:
+            out = slide_diagonal(out, from, occupied, own);
             break;
-        case own | BISHOP:
-            out = slide<own>(out, from, square_tables.diagonal_rays[from]);
+        case own_colour | ROOK:
+            out = slide_straight(out, from, occupied, own);
             break;
-        case own | ROOK:
-            out = slide<own>(out, from, square_tables.straight_rays[from]);
+        case own_colour | QUEEN:
+            out = slide_diagonal(out, from, occupied, own);
+            out = slide_straight(out, from, occupied, own);
             break;
-        case own | QUEEN:
-            out = slide<own>(out, from, square_tables.diagonal_rays[from]);
-            out = slide<own>(out, from, square_tables.straight_rays[from]);
-            break;
-        case own | KING:
-            out = step<own>(out, from, square_tables.king_targets[from]);
+        case own_colour | KING:
+            out = step(out, from, king_attacks[from] & ~own, (king_rows_ascending >> from) & 1,
+                       square_tables.king_targets[from]);
             if (from == castle_square && pos.castling != 0)
                 out = Side == 0 ? white_castling(out) : black_castling(out);
             break;
@@ -149,6 +176,11 @@ template <int Side> Move* generate(Move* out) {
 } // namespace
 
 void gen_moves(Move* list, int32_t& count) {
+    // The moves are about to be made: make_move tests them faster knowing whether the king
+    // is in check now.
+    if (pos.check_status[pos.ply] != check_status_of(pos.side, false) &&
+        pos.check_status[pos.ply] != check_status_of(pos.side, true))
+        side_to_move_in_check();
     Move* end = pos.side == 0 ? generate<0>(list) : generate<1>(list);
     count = static_cast<int32_t>(end - list);
 }

@@ -1,4 +1,5 @@
 #include "movegen/move.h"
+#include "position/make_unmake.h"
 #include "uci/platform.h"
 #include "uci/uci.h"
 
@@ -9,17 +10,26 @@
 
 namespace tervane {
 
-uint64_t perft(int depth) {
+namespace {
+
+// The side to move alternates with the depth, so each level knows it without asking.
+template <int Side> uint64_t perft_as(int depth) {
     if (depth == 0) return 1;
     MoveList list;
     gen_moves(list.moves.data(), list.count);
     uint64_t total = 0;
     for (int32_t i = 0; i < list.count; ++i) {
-        if (!make_move(list.moves[i])) continue;
-        total += perft(depth - 1);
-        unmake_move();
+        if (!make_move_as<Side>(list.moves[i])) continue;
+        total += perft_as<1 - Side>(depth - 1);
+        take_back_move();
     }
     return total;
+}
+
+} // namespace
+
+uint64_t perft(int depth) {
+    return pos.side == 0 ? perft_as<0>(depth) : perft_as<1>(depth);
 }
 
 void perft_command(const char* line) {

@@ -146,8 +146,81 @@ static_assert(count_squares(built_tables.king_targets) == 420);
 static_assert(count_ray_squares(built_tables.diagonal_rays) == 560);
 static_assert(count_ray_squares(built_tables.straight_rays) == 896);
 
+// The generators walk a square's slots by direction with square sets: the diagonal slots in
+// the order north-west, north-east, south-west, south-east, the straight ones east, north,
+// west, south on b1..g1 and b7..g7 and east, west, north, south elsewhere, an empty ray taking
+// no slot. Each slot must hold exactly its ray, nearest square first.
+constexpr bool slots_follow(const std::array<std::array<int32_t, 7>, 4>& slots, int square,
+                            const std::array<int, 4>& directions) {
+    int slot = 0;
+    for (int d : directions) {
+        Bitboard ray = rays[d][square];
+        if (ray == 0) continue;
+        if (slot == 4) return false;
+        for (int32_t entry : slots[slot]) {
+            if (entry == RAY_END) break;
+            const int expected = runs_upward(d) ? lowest_square(ray) : highest_square(ray);
+            if (ray == 0 || entry != expected) return false;
+            ray &= ~bit(expected);
+        }
+        if (ray != 0) return false;
+        ++slot;
+    }
+    for (; slot < 4; ++slot)
+        if (slots[slot][0] != RAY_END) return false;
+    return true;
+}
+
+constexpr bool slots_follow_directions() {
+    for (int s = 0; s < 64; ++s) {
+        if (!slots_follow(built_tables.diagonal_rays[s], s,
+                          {NORTH_WEST, NORTH_EAST, SOUTH_WEST, SOUTH_EAST}))
+            return false;
+        const bool north_second = (NORTH_SECOND_SQUARES >> s) & 1;
+        if (!slots_follow(built_tables.straight_rays[s], s,
+                          north_second ? std::array<int, 4>{EAST, NORTH, WEST, SOUTH}
+                                       : std::array<int, 4>{EAST, WEST, NORTH, SOUTH}))
+            return false;
+    }
+    return true;
+}
+static_assert(slots_follow_directions());
+
+// The squares whose row lists exactly the targets of the attack set, in ascending order.
+constexpr Bitboard ascending_rows(const std::array<std::array<int32_t, 8>, 64>& rows,
+                                  const std::array<Bitboard, 64>& attacks) {
+    Bitboard ascending = 0;
+    for (int s = 0; s < 64; ++s) {
+        Bitboard left = attacks[s];
+        bool in_order = true;
+        for (int32_t entry : rows[s]) {
+            if (entry == RAY_END) break;
+            if (left == 0 || entry != lowest_square(left)) in_order = false;
+            left &= left - 1;
+        }
+        if (in_order && left == 0) ascending |= bit(s);
+    }
+    return ascending;
+}
+
+// Every row lists the same squares as the attack set, whatever its order.
+constexpr bool rows_match(const std::array<std::array<int32_t, 8>, 64>& rows,
+                          const std::array<Bitboard, 64>& attacks) {
+    for (int s = 0; s < 64; ++s) {
+        Bitboard listed = 0;
+        for (int32_t entry : rows[s])
+            if (entry != RAY_END) listed |= bit(entry);
+        if (listed != attacks[s]) return false;
+    }
+    return true;
+}
+static_assert(rows_match(built_tables.knight_targets, knight_attacks));
+static_assert(rows_match(built_tables.king_targets, king_attacks));
+
 } // namespace
 
 const SquareTables square_tables = built_tables;
+const Bitboard knight_rows_ascending = ascending_rows(built_tables.knight_targets, knight_attacks);
+const Bitboard king_rows_ascending = ascending_rows(built_tables.king_targets, king_attacks);
 
 } // namespace tervane

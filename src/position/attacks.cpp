@@ -1,5 +1,6 @@
 // The five attack questions of the engine: in check, and the four castling paths.
 #include "movegen/move.h"
+#include "position/king_attacks.h"
 #include "position/position.h"
 
 #include <initializer_list>
@@ -19,80 +20,6 @@ inline bool ray_meets(const Ray& ray, PieceCode a, PieceCode b) {
         if (p != 0) return p == a || p == b;
     }
     return false;
-}
-
-// What an enemy piece on a ray's square means for the king at its origin: a rook, queen or
-// king on the first square of a straight ray, a bishop, queen or king on the first square
-// of a diagonal one, and beyond the first square the sliders alone.
-constexpr uint8_t STRAIGHT_NEAR = 1, STRAIGHT_FAR = 2, DIAGONAL_NEAR = 4, DIAGONAL_FAR = 8;
-
-constexpr std::array<uint8_t, PIECE_CODES> make_attacker_bits(PieceCode enemy) {
-    std::array<uint8_t, PIECE_CODES> bits{};
-    bits[enemy | ROOK] = STRAIGHT_NEAR | STRAIGHT_FAR;
-    bits[enemy | BISHOP] = DIAGONAL_NEAR | DIAGONAL_FAR;
-    bits[enemy | QUEEN] = STRAIGHT_NEAR | STRAIGHT_FAR | DIAGONAL_NEAR | DIAGONAL_FAR;
-    bits[enemy | KING] = STRAIGHT_NEAR | DIAGONAL_NEAR;
-    return bits;
-}
-constexpr std::array<std::array<uint8_t, PIECE_CODES>, 2> attacker_bits = {
-    make_attacker_bits(BLACK), make_attacker_bits(WHITE)};
-
-// Walks the packed slots of the king's square: the first occupied square of each ray
-// ends it, and counts when its piece has the bit `near` (first square) or `far`.
-template <int Side, uint8_t Near, uint8_t Far> inline bool rays_attacked(const RaySlots& slots) {
-    const auto& board = pos.board;
-    const auto& bits = attacker_bits[Side];
-    for (const Ray& ray : slots) {
-        if (ray[0] == RAY_END) return false; // the slots are packed: the rest are empty too
-        PieceCode p = board[ray[0]];
-        if (p != 0) {
-            if (bits[p] & Near) return true;
-            continue;
-        }
-        for (int i = 1; i < 7; ++i) {
-            const int32_t t = ray[i];
-            if (t == RAY_END) break;
-            p = board[t];
-            if (p == 0) continue;
-            if (bits[p] & Far) return true;
-            break;
-        }
-    }
-    return false;
-}
-
-// Sliders, knights, the enemy king and pawns. The enemy king is looked for during the ray
-// walks: the squares next to the king are exactly the first squares of its rays, so one
-// walk over them is saved. The order in which attackers are found does not matter.
-template <int Side> bool king_attacked() {
-    constexpr PieceCode enemy = Side == 0 ? BLACK : WHITE;
-    constexpr PieceCode knight = enemy | KNIGHT, pawn = enemy | PAWN;
-    const int k = pos.king_square[Side];
-    const auto& board = pos.board;
-
-    if (rays_attacked<Side, STRAIGHT_NEAR, STRAIGHT_FAR>(square_tables.straight_rays[k]))
-        return true;
-    if (rays_attacked<Side, DIAGONAL_NEAR, DIAGONAL_FAR>(square_tables.diagonal_rays[k]))
-        return true;
-    for (int32_t t : square_tables.knight_targets[k]) {
-        if (t == RAY_END) break;
-        if (board[t] == knight) return true;
-    }
-    // Pawns by index arithmetic, without branches: the capture squares lie on the board
-    // whenever the king is below rank 7 (white) or above rank 2 (black), and the file tests
-    // keep them from wrapping round its edges.
-    const int file = k & 7;
-    if constexpr (Side == 0) {
-        if (k >= 48) return false;
-        const int east = int{file != 7} & int{board[k + 9] == pawn};
-        const int west = int{file != 0} & int{board[k + 7] == pawn};
-        return (east | west) != 0;
-    } else {
-        if (k <= 15) return false;
-        const int east = int{file != 7} & int{board[k - 7] == pawn};
-        const int west = int{file != 0} & int{board[k - 9] == pawn};
-        return (east | west) != 0;
-    }
 }
 
 const auto& straight = square_tables.straight_rays;
@@ -122,7 +49,7 @@ inline bool any_holds(std::initializer_list<Square> squares, PieceCode piece) {
 } // namespace
 
 bool in_check() {
-    return pos.side == 0 ? king_attacked<0>() : king_attacked<1>();
+    return side_to_move_in_check();
 }
 
 bool castle_path_safe_wk() {

@@ -1,4 +1,5 @@
 #include "eval/eval.h"
+#include "eval/piece_square_tables.h"
 #include "position/position.h"
 #include "search/search.h"
 
@@ -14,6 +15,11 @@ namespace {
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// A field ends at a blank, or where the text or its line ends.
+bool ends_field(char c) {
+    return c == '\0' || c == ' ' || c == '\n';
 }
 
 // Reads the placement field, rank 8 first. A rank ends once eight squares are filled;
@@ -78,17 +84,8 @@ int32_t checked_ep_square(const char* field, int length) {
 } // namespace
 
 void set_fen(const char* text) {
-    pos.board.fill(0);
-    pos.hash_history.fill(0);
-    pos.move_stack.fill(0);
-    pos.nodes = 0;
-    pos.ply = 0;
-    pos.root_ply = 0;
-    pos.castling = 0;
+    clear_game();
     pos.ep_square = 0;
-    pos.fifty = 0;
-    search_state.best_move = 0;
-    piece_count = 0;
 
     int i = read_placement(text);
     // Fields are found by position: exactly one separator between them.
@@ -99,11 +96,11 @@ void set_fen(const char* text) {
         i += 1;
         if (text[i] != '\0' && text[i + 1] != '\0') {
             i += 1;
-            for (; text[i] != '\0' && text[i] != ' '; ++i) read_castling(text[i]);
+            for (; !ends_field(text[i]); ++i) read_castling(text[i]);
             if (text[i] == ' ') {
                 i += 1;
                 int start = i;
-                while (text[i] != '\0' && text[i] != ' ') ++i;
+                while (!ends_field(text[i])) ++i;
                 pos.ep_square = checked_ep_square(text + start, i - start);
                 if (text[i] == ' ' && is_digit(text[i + 1])) {
                     int32_t fifty = 0;
@@ -119,14 +116,44 @@ void set_fen(const char* text) {
     count_material();
 }
 
+void clear_game() {
+    pos.board.fill(0);
+    pos.hash_history.fill(0);
+    pos.move_stack.fill(0);
+    pos.nodes = 0;
+    pos.ply = 0;
+    pos.root_ply = 0;
+    pos.castling = 0;
+    pos.fifty = 0;
+    search_state.best_move = 0;
+    piece_count = 0;
+    rebuild_board_sets();
+}
+
 void count_material() {
     pos.material = {0, 0};
-    for (PieceCode piece : pos.board) {
+    for (const PieceCode piece : pos.board) {
         if (piece == 0) continue;
         if (piece & WHITE)
             pos.material[0] += piece_value[piece];
         else
             pos.material[1] -= piece_value[piece];
+    }
+    rebuild_board_sets();
+}
+
+void rebuild_board_sets() {
+    pos.colour_pieces = {};
+    pos.kind_pieces = {};
+    pos.square_score = 0;
+    pos.check_status.fill(0);
+    for (Square s = 0; s < 64; ++s) {
+        const PieceCode piece = pos.board[s];
+        if (piece == 0) continue;
+        const int colour = (piece & WHITE) ? 0 : 1;
+        pos.colour_pieces[colour] |= bit(s);
+        pos.kind_pieces[kind_set[piece]] |= bit(s);
+        pos.square_score += square_value(piece, s);
     }
 }
 

@@ -1,6 +1,8 @@
 // The one game state of the engine and the operations that change or examine it.
 #pragma once
 
+#include "position/bitboards.h"
+
 #include <array>
 #include <cstdint>
 
@@ -43,28 +45,46 @@ constexpr int32_t NEG_INFINITY = -1000000;
 
 constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
+// The state a move changes besides the board, saved whole so that taking a move back is a
+// copy rather than a replay in reverse.
 struct UndoRecord {
-    PieceCode captured;
-    int32_t ep_square;
-    int32_t fifty;
+    std::array<Bitboard, 2> colour_pieces;
+    std::array<Bitboard, 6> kind_pieces;
     std::array<int32_t, 2> material;
     std::array<int32_t, 2> king_square;
+    int32_t ep_square;
+    int32_t fifty;
+    int32_t square_score;
+    PieceCode captured;
     uint8_t side;
     uint8_t castling;
 };
 
 struct Position {
     std::array<PieceCode, 64> board;
+    // The board again as square sets, kept in step by make/unmake and rebuilt by
+    // count_material: [0] white, [1] black; by kind, both colours (see PAWN_SET...).
+    std::array<Bitboard, 2> colour_pieces;
+    std::array<Bitboard, 6> kind_pieces;
+    std::array<int32_t, 2> material;    // [0] white sum, [1] minus the black sum
+    std::array<int32_t, 2> king_square; // [0] white, [1] black
+    int32_t ep_square;                  // 0 = none
+    int32_t fifty;
+    // Sum of the evaluation's piece-square values of all pieces, white's view.
+    int32_t square_score;
     uint8_t side; // 0 white, 1 black
     uint8_t castling;
-    int32_t ep_square;                  // 0 = none
-    std::array<int32_t, 2> king_square; // [0] white, [1] black
-    std::array<int32_t, 2> material;    // [0] white sum, [1] minus the black sum
-    int32_t fifty;
     int32_t ply;
     int32_t root_ply; // valid entries of hash_history
     uint64_t nodes;
     uint64_t hash_key;
+    // Whether the side to move is in check, per ply, when in_check or gen_moves has found out
+    // (check_status_of), else 0. A successful make_move clears the next ply's entry, set-up
+    // and commit_move clear all: an entry describes the position now at its ply.
+    std::array<int8_t, MAX_PLY + 1> check_status;
+    // With each check_status entry: the rays from the king that hold an enemy slider which
+    // could move along them.
+    std::array<Bitboard, MAX_PLY + 1> exposure_lines;
     std::array<uint64_t, HISTORY_CAPACITY> hash_history;
     std::array<Move, MAX_PLY> move_stack;
     std::array<UndoRecord, MAX_PLY> undo_stack;
@@ -107,9 +127,41 @@ constexpr PieceCode piece_of_char(char c) {
     return u < char_to_piece.size() ? char_to_piece[u] : 0;
 }
 
+// Where each PieceCode is kept in Position::kind_pieces (0 for the empty square, which
+// is never looked up with a non-empty mask).
+constexpr std::array<uint8_t, PIECE_CODES> make_kind_set() {
+    std::array<uint8_t, PIECE_CODES> k{};
+    k[W_PAWN] = k[B_PAWN] = PAWN_SET;
+    k[W_KNIGHT] = k[B_KNIGHT] = KNIGHT_SET;
+    k[W_KING] = k[B_KING] = KING_SET;
+    k[W_BISHOP] = k[B_BISHOP] = BISHOP_SET;
+    k[W_ROOK] = k[B_ROOK] = ROOK_SET;
+    k[W_QUEEN] = k[B_QUEEN] = QUEEN_SET;
+    return k;
+}
+constexpr std::array<uint8_t, PIECE_CODES> kind_set = make_kind_set();
+
+inline Bitboard occupied_squares() {
+    return pos.colour_pieces[0] | pos.colour_pieces[1];
+}
+// Pieces of one kind (a *_SET index) and one side (0 white, 1 black).
+inline Bitboard pieces_of(int side, int kind) {
+    return pos.colour_pieces[side] & pos.kind_pieces[kind];
+}
+
+constexpr int8_t check_status_of(int side, bool checked) {
+    return static_cast<int8_t>(1 + 2 * side + int{checked});
+}
+
 // fen.cpp
 void set_fen(const char* text);
+// Everything kept beside the board (material sums, square sets, the piece-square sum),
+// recomputed from the board; for set-up and for code that places pieces by hand.
 void count_material();
+// Empties the board and starts a new game record, as set-up and a new game do.
+void clear_game();
+// The square sets and sums kept beside the board, rebuilt from it.
+void rebuild_board_sets();
 void print_board();
 
 // keys.cpp

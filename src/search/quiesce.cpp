@@ -29,7 +29,7 @@ int32_t quiesce(int32_t alpha, int32_t beta) {
 
     bool made_move = false;
     for (int32_t i = 0; i < count; ++i) {
-        const Move move = pick_next_move(moves.data(), scores.data(), i, count);
+        const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
         if (!make_move(move)) continue;
         count_node();
         made_move = true;

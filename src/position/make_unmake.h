@@ -1,0 +1,217 @@
+// Make and unmake themselves, inline for perft, which calls them at every leaf: compiled into
+// its loop they spare a call and its register saves per move. make_move and unmake_move are
+// these same functions, out of line.
+#pragma once
+
+#include "eval/piece_square_tables.h"
+#include "movegen/move.h"
+#include "position/king_attacks.h"
+#include "position/position.h"
+
+namespace tervane {
+
+namespace detail {
+
+constexpr std::array<PieceCode, 4> WHITE_PROMOTIONS = {W_QUEEN, W_ROOK, W_BISHOP, W_KNIGHT};
+constexpr std::array<PieceCode, 4> BLACK_PROMOTIONS = {B_QUEEN, B_ROOK, B_BISHOP, B_KNIGHT};
+
+// Rights that survive a move from or to each square: a king or rook leaving its start
+// square, or anything arriving on a rook's corner, ends the rights tied to it.
+constexpr std::array<uint8_t, 64> make_castle_keep_mask() {
+    std::array<uint8_t, 64> keep{};
+    keep.fill(15);
+    keep[4] = 15 & ~(CASTLE_WK | CASTLE_WQ);
+    keep[60] = 15 & ~(CASTLE_BK | CASTLE_BQ);
+    keep[0] = 15 & ~CASTLE_WQ;
+    keep[7] = 15 & ~CASTLE_WK;
+    keep[56] = 15 & ~CASTLE_BQ;
+    keep[63] = 15 & ~CASTLE_BK;
+    return keep;
+}
+constexpr std::array<uint8_t, 64> castle_keep = make_castle_keep_mask();
+
+struct CastlingRook {
+    Square from, to;
+};
+// The rook's jump of a castling move, by the king's to-square (c1, g1, c8, g8; any other
+// to-square moves no rook).
+constexpr std::array<CastlingRook, 64> make_castling_rooks() {
+    std::array<CastlingRook, 64> rooks{};
+    rooks[6] = {7, 5};
+    rooks[2] = {0, 3};
+    rooks[62] = {63, 61};
+    rooks[58] = {56, 59};
+    return rooks;
+}
+constexpr std::array<CastlingRook, 64> castling_rooks = make_castling_rooks();
+
+// Plays the move on the board and the state kept beside it, everything but the undo record,
+// the legality test and the side switch, which make_move and commit_move do their own way.
+template <int Mover> inline void play_on_board(Move move) {
+    constexpr int opponent = 1 - Mover;
+    constexpr PieceCode own_rook = Mover == 0 ? W_ROOK : B_ROOK;
+    constexpr PieceCode own_pawn = Mover == 0 ? W_PAWN : B_PAWN;
+    constexpr PieceCode enemy_pawn = Mover == 0 ? B_PAWN : W_PAWN;
+    constexpr int behind = Mover == 0 ? -8 : 8; // from the to-square towards the mover
+    const int from = move_from(move), to = move_to(move), kind = move_kind(move);
+    auto& b = pos.board;
+    const PieceCode piece = b[from];
+    const PieceCode captured = b[to];
+
+    const Bitboard from_to = bit(from) | bit(to);
+    const Bitboard taken = captured != 0 ? bit(to) : 0;
+    pos.colour_pieces[Mover] ^= from_to;
+    pos.colour_pieces[opponent] ^= taken;
+    pos.kind_pieces[kind_set[captured]] ^= taken;
+    pos.kind_pieces[kind_set[piece]] ^= from_to;
+    pos.square_score +=
+        square_value(piece, to) - square_value(piece, from) - square_value(captured, to);
+
+    pos.ep_square = 0;
+    if (piece == (Mover == 0 ? W_KING : B_KING)) pos.king_square[Mover] = to;
+    pos.castling &= castle_keep[from] & castle_keep[to];
+    // Pawn moves (promotions included) and captures reset the half-move clock.
+    pos.fifty = ((piece & PAWN) || captured != 0) ? 0 : pos.fifty + 1;
+    if constexpr (Mover == 0)
+        pos.material[1] += piece_value[captured];
+    else
+        pos.material[0] -= piece_value[captured];
+
+    b[to] = piece;
+    b[from] = 0;
+    if (kind == MOVE_NORMAL) [[likely]]
+        return;
+
+    switch (kind) {
+    case MOVE_CASTLE: {
+        const detail::CastlingRook rook = detail::castling_rooks[to];
+        if (rook.from != rook.to) {
+            b[rook.from] = 0;
+            b[rook.to] = own_rook;
+            const Bitboard jump = bit(rook.from) | bit(rook.to);
+            pos.colour_pieces[Mover] ^= jump;
+            pos.kind_pieces[ROOK_SET] ^= jump;
+        }
+        break;
+    }
+    case MOVE_EN_PASSANT: {
+        const int victim = to + behind;
+        b[victim] = 0;
+        pos.colour_pieces[opponent] ^= bit(victim);
+        pos.kind_pieces[PAWN_SET] ^= bit(victim);
+        pos.square_score -= square_value(enemy_pawn, victim);
+        if constexpr (Mover == 0)
+            pos.material[1] += 100;
+        else
+            pos.material[0] -= 100;
+        break;
+    }
+    case MOVE_DOUBLE_PUSH:
+        pos.ep_square = to + behind;
+        break;
+    default: {
+        const int index = (kind - MOVE_PROMOTE_QUEEN) & 3;
+        const PieceCode promoted = Mover == 0 ? WHITE_PROMOTIONS[index] : BLACK_PROMOTIONS[index];
+        b[to] = promoted;
+        pos.kind_pieces[PAWN_SET] ^= bit(to);
+        pos.kind_pieces[kind_set[promoted]] ^= bit(to);
+        pos.square_score += square_value(promoted, to) - square_value(own_pawn, to);
+        const int gain = piece_value[promoted] - 100;
+        if constexpr (Mover == 0)
+            pos.material[0] += gain;
+        else
+            pos.material[1] -= gain;
+        break;
+    }
+    }
+}
+
+template <int Mover> inline bool make_as(Move move) {
+    const int p = pos.ply;
+    pos.move_stack[p] = move;
+    UndoRecord& undo = pos.undo_stack[p];
+    undo.colour_pieces = pos.colour_pieces;
+    undo.kind_pieces = pos.kind_pieces;
+    undo.material = pos.material;
+    undo.king_square = pos.king_square;
+    undo.ep_square = pos.ep_square;
+    undo.fifty = pos.fifty;
+    undo.square_score = pos.square_score;
+    undo.captured = pos.board[move_to(move)];
+    undo.side = static_cast<uint8_t>(Mover);
+    undo.castling = pos.castling;
+    pos.ply = p + 1;
+
+    // When the king is known not to be in check, a move of another piece (en passant aside)
+    // can only expose it along the line through the square it leaves, and only if an enemy
+    // slider stands on that line. Otherwise (and for king moves) the full test, after the move.
+    const int from = move_from(move);
+    const bool only_exposure = pos.check_status[p] == check_status_of(Mover, false) &&
+                               pos.board[from] != (Mover == 0 ? W_KING : B_KING) &&
+                               move_kind(move) != MOVE_EN_PASSANT;
+
+    play_on_board<Mover>(move);
+
+    const bool illegal =
+        only_exposure ? ((pos.exposure_lines[p] >> from) & 1) && king_exposed_from<Mover>(from)
+                      : king_attacked<Mover>();
+    if (illegal) {
+        unmake_move();
+        return false;
+    }
+    pos.side = static_cast<uint8_t>(1 - Mover);
+    pos.check_status[p + 1] = 0;
+    return true;
+}
+
+} // namespace detail
+
+// make_move for a known side to move.
+template <int Mover> inline bool make_move_as(Move move) {
+    return detail::make_as<Mover>(move);
+}
+
+// unmake_move, inline.
+inline void take_back_move() {
+    const int p = --pos.ply;
+    const Move move = pos.move_stack[p];
+    const UndoRecord& undo = pos.undo_stack[p];
+    pos.colour_pieces = undo.colour_pieces;
+    pos.kind_pieces = undo.kind_pieces;
+    pos.material = undo.material;
+    pos.king_square = undo.king_square;
+    pos.ep_square = undo.ep_square;
+    pos.fifty = undo.fifty;
+    pos.square_score = undo.square_score;
+    pos.side = undo.side;
+    pos.castling = undo.castling;
+
+    const int from = move_from(move), to = move_to(move), kind = move_kind(move);
+    auto& b = pos.board;
+    switch (kind) {
+    case MOVE_NORMAL:
+    case MOVE_DOUBLE_PUSH:
+        break;
+    case MOVE_CASTLE: {
+        const detail::CastlingRook rook = detail::castling_rooks[to];
+        if (rook.from != rook.to) {
+            b[rook.from] = b[rook.to];
+            b[rook.to] = 0;
+        }
+        break;
+    }
+    case MOVE_EN_PASSANT:
+        if (undo.side == 0)
+            b[to - 8] = B_PAWN;
+        else
+            b[to + 8] = W_PAWN;
+        break;
+    default:
+        b[to] = undo.side == 0 ? W_PAWN : B_PAWN;
+        break;
+    }
+    b[from] = b[to];
+    b[to] = undo.captured;
+}
+
+} // namespace tervane
