@@ -44,8 +44,8 @@ uint64_t nodes_of(const std::function<void()>& call) {
     search_state.follow_pv = false;
     const Position before = pos;
     call();
-    // The clock and the input stay out of it: they are looked at every 65536 nodes.
-    EXPECT_LT(pos.nodes, POLL_INTERVAL_MASK);
+    // The input stays out of it: it is looked at every 65536 nodes.
+    EXPECT_LT(pos.nodes, INPUT_INTERVAL_MASK);
     EXPECT_EQ(pos.board, before.board);
     EXPECT_EQ(pos.side, before.side);
     EXPECT_EQ(pos.ep_square, before.ep_square);
@@ -469,7 +469,7 @@ TEST(AlphaBeta, StopFlagUnwindsAtOnce) {
         evaluate(); // the piece count the null move looks at
         EXPECT_EQ(search(w.alpha, w.beta, w.depth, true), 0);
         EXPECT_TRUE(search_state.stop_flag);
-        EXPECT_EQ(pos.nodes, POLL_INTERVAL_MASK + 1) << w.depth;
+        EXPECT_EQ(pos.nodes, CLOCK_INTERVAL_MASK + 1) << w.depth;
         EXPECT_EQ(pos.board, before.board);
         EXPECT_EQ(pos.side, before.side);
         EXPECT_EQ(pos.fifty, before.fifty);
@@ -675,7 +675,7 @@ TEST(Think, RepetitionLeavesAnEmptyLineBelowTheRoot) {
 }
 
 TEST(Think, StoppedBeforeAnyRootMoveFinishedStillAnswersALegalMove) {
-    // Captures everywhere: the first root move's quiescence search alone passes 65536 nodes,
+    // Captures everywhere: the first root move's quiescence search alone passes 1024 nodes,
     // where the clock, long past its deadline, stops the search.
     constexpr const char* FEN = "qqqqkqqq/qqqqqqqq/8/8/8/8/QQQQQQQQ/QQQQKQQQ w - - 0 1";
     set_fen(FEN);
@@ -690,7 +690,7 @@ TEST(Think, StoppedBeforeAnyRootMoveFinishedStillAnswersALegalMove) {
     const auto lines = lines_of(run_think());
     EXPECT_TRUE(s.stop_flag);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex("info time \\d+ nodes 65536 nps \\d+ ")));
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex("info time \\d+ nodes 1024 nps \\d+ ")));
     ASSERT_EQ(lines[1].rfind("bestmove ", 0), 0u);
     const std::string text = lines[1].substr(9) + " ";
     set_fen(FEN);

@@ -13,7 +13,10 @@ namespace tervane {
 // moves above ply 127 and the quiescence search returns at once above it.
 constexpr int SEARCH_PLIES = MAX_PLY + 2;
 constexpr int MAX_ITERATIONS = 64;
-constexpr uint64_t POLL_INTERVAL_MASK = 0xFFFF; // clock and input every 65536 nodes
+// The clock is looked at every 1024 nodes, so that a short budget is not overrun by more
+// than a fraction of a millisecond; the input every 65536 nodes.
+constexpr uint64_t CLOCK_INTERVAL_MASK = 0x3FF;
+constexpr uint64_t INPUT_INTERVAL_MASK = 0xFFFF;
 
 struct SearchState {
     std::array<int32_t, 64 * 64> history;
@@ -50,10 +53,10 @@ struct SearchState {
 
 extern SearchState search_state;
 
-// Counts one node; every 65536 nodes the clock and the input are looked at.
+// Counts one node; every 1024 nodes the clock and every 65536 the input are looked at.
 void poll();
 inline void count_node() {
-    if ((++pos.nodes & POLL_INTERVAL_MASK) == 0) poll();
+    if ((++pos.nodes & CLOCK_INTERVAL_MASK) == 0) poll();
 }
 
 void reset_search();
@@ -67,6 +70,9 @@ int32_t quiesce(int32_t alpha, int32_t beta);
 void score_moves(const Move* moves, int32_t* scores, int32_t count);
 void score_captures(const Move* moves, int32_t* scores, int32_t count);
 Move pick_next_move(Move* moves, int32_t* scores, int32_t i, int32_t count);
+// The same pick, for a loop that picks i = 0, 1, 2, ... in turn from one list: the same move,
+// found sooner.
+Move pick_next_in_turn(Move* moves, int32_t* scores, int32_t i, int32_t count);
 
 // The deadline moved on after a score drop, never past what the clock allows.
 uint32_t rearmed_deadline(uint32_t now);

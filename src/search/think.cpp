@@ -47,8 +47,12 @@ uint32_t rearmed_deadline(uint32_t now) {
     return deadline;
 }
 
+// Progress lines printed during this search.
+int32_t progress_lines = 0;
+
 void print_info(int32_t score, int32_t depth) {
     SearchState& s = search_state;
+    ++progress_lines;
     if (score > MATE_REPORT_BOUND || score < -MATE_REPORT_BOUND) ++s.mate_reports;
     if (s.silent) return;
     const uint32_t elapsed = elapsed_ms();
@@ -86,7 +90,7 @@ int32_t search_root() {
 
     char text[6];
     for (int32_t i = 0; i < count; ++i) {
-        const Move move = pick_next_move(s.root_moves.data(), s.root_scores.data(), i, count);
+        const Move move = pick_next_in_turn(s.root_moves.data(), s.root_scores.data(), i, count);
         make_move(move);
         count_node();
         pos.hash_key = compute_key();
@@ -130,9 +134,18 @@ void think() {
     if (s.depth_limit == 0) s.depth_limit = MAX_ITERATIONS;
     if (s.depth_limited) s.no_time_limit = true;
     s.iteration_depth = 1;
+    progress_lines = 0;
+    // The latest root line found, for a timed search too short to have shown one.
+    const int32_t check_extension = in_check() ? 1 : 0;
+    int32_t line_depth = 0, line_score = 0, line_length = 1;
 
     for (;;) {
         const int32_t result = search_root();
+        if (s.pv_length[1] > 1) {
+            line_depth = s.iteration_depth + check_extension;
+            line_score = s.best_score;
+            line_length = s.pv_length[1];
+        }
         s.best_score = result;
         s.last_iteration_score = result;
         // Past the deadline (the difference wraps to a huge value before it): another
@@ -159,6 +172,12 @@ void think() {
     // is still a legal answer, and the best guess there is.
     if (s.best_move == 0 && root_move_count > 0) s.best_move = s.root_moves[0];
     if (s.hold_bestmove && !s.stop_flag) wait_for_release();
+    // Interfaces show the score of the move they get: a search cut before its fifth
+    // iteration reports its latest line once, before the move.
+    if (!s.depth_limited && progress_lines == 0 && line_length > 1) {
+        s.pv_length[1] = line_length;
+        print_info(line_score, line_depth);
+    }
     if (s.best_move == 0) {
         if (!s.silent) std::printf("bestmove 0000\n");
         return;

@@ -61,16 +61,7 @@ void init_tables() {
 }
 
 void new_game() {
-    pos.board.fill(0);
-    pos.hash_history.fill(0);
-    pos.move_stack.fill(0);
-    pos.fifty = 0;
-    pos.castling = 0;
-    pos.nodes = 0;
-    pos.ply = 0;
-    pos.root_ply = 0;
-    search_state.best_move = 0;
-    piece_count = 0;
+    clear_game();
 }
 
 bool execute_command(char* line) {

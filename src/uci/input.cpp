@@ -20,6 +20,12 @@ std::size_t tail = 0;
 std::size_t scan_cursor = 0;
 bool closed = false;
 bool dropping_overlong = false;
+// Bytes read from now on are dropped up to and including the next line feed: the end of a
+// line whose start had to be dropped.
+bool discarding = false;
+
+// Room a search keeps free in the buffer, so that "stop" can always come in.
+constexpr std::size_t SEARCH_RESERVE = std::size_t{1} << 16;
 
 void compact() {
     if (head == 0) return;
@@ -40,8 +46,38 @@ bool fill(bool wait) {
         closed = true;
         return false;
     }
+    if (discarding) {
+        const char* arrived = buffer.data() + tail;
+        const char* newline = static_cast<const char*>(std::memchr(arrived, '\n', n));
+        if (newline == nullptr) return true;
+        discarding = false;
+        const std::size_t kept = n - static_cast<std::size_t>(newline + 1 - arrived);
+        std::memmove(buffer.data() + tail, newline + 1, kept);
+        tail += kept;
+        return true;
+    }
     tail += n;
     return true;
+}
+
+// During a search a full buffer would stop all reading, and a "stop" behind it would never
+// be seen. Lines not yet handed to the command loop are dropped from the end, an unfinished
+// one together with the rest of it still to come, until the reserve is free again.
+void make_room() {
+    compact();
+    if (buffer.size() - tail >= SEARCH_RESERVE) return;
+    auto line_start = [](std::size_t end) {
+        while (end > head && buffer[end - 1] != '\n') --end;
+        return end;
+    };
+    if (tail > head && buffer[tail - 1] != '\n') {
+        tail = line_start(tail);
+        discarding = true;
+    }
+    while (buffer.size() - tail < SEARCH_RESERVE && tail > head) tail = line_start(tail - 1);
+    // The rest of an overlong line that the command loop waits to drop is gone already.
+    if (tail == head) dropping_overlong = false;
+    if (scan_cursor > tail) scan_cursor = tail;
 }
 
 const char* find_newline(std::size_t from) {
@@ -149,8 +185,12 @@ void begin_search_input() {
 }
 
 void poll_input() {
-    while (fill(false)) {}
-    scan_lines();
+    for (;;) {
+        while (fill(false)) {}
+        scan_lines();
+        if (closed || tail < buffer.size() || input_available() == 0) break;
+        make_room();
+    }
     // The interface is gone: nobody will ever send "stop".
     if (closed) search_state.stop_flag = true;
 }
@@ -159,6 +199,7 @@ void wait_for_stop_line() {
     auto& state = search_state;
     scan_lines();
     while (!state.stop_flag && state.hold_bestmove && !closed) {
+        make_room();
         fill(true);
         scan_lines();
     }
@@ -175,7 +216,7 @@ void poll() {
         state.stop_flag = true;
         return;
     }
-    if (!state.stop_flag && !state.silent) poll_input();
+    if ((pos.nodes & INPUT_INTERVAL_MASK) == 0 && !state.stop_flag && !state.silent) poll_input();
 }
 
 void wait_for_release() {
