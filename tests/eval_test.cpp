@@ -466,8 +466,8 @@ TEST(Evaluate, QueenOnTheSeventhInTheEndgame) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// A literal second reading of the evaluation rules, kept apart from the engine's implementation, compared
-// with it over many positions reached by random legal play.
+// A literal second reading of the evaluation rules, kept apart from the engine's implementation,
+// compared with it over many positions reached by random legal play.
 
 struct ReferenceResult {
     bool early_draw;
