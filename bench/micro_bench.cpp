@@ -10,6 +10,7 @@
 #include "uci/uci.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -124,6 +125,22 @@ double bench_evaluate(const std::vector<Snapshot>& positions, int rounds) {
     return ns / (static_cast<double>(rounds) * positions.size());
 }
 
+double bench_captures(const std::vector<Snapshot>& positions, int rounds) {
+    int64_t sum = 0;
+    std::array<Move, MAX_CAPTURES> list;
+    const auto start = Clock::now();
+    for (int round = 0; round < rounds; ++round)
+        for (const Snapshot& s : positions) {
+            restore(s);
+            int32_t count = 0;
+            gen_captures(list.data(), count);
+            sum += count;
+        }
+    const double ns = elapsed_ns(start);
+    sink = sum;
+    return ns / (static_cast<double>(rounds) * positions.size());
+}
+
 // The sum of the scores over the set: a change in it shows that a change of evaluate() changed
 // some value, not only its speed.
 void print_evaluate_checksum(const std::vector<Snapshot>& positions) {
@@ -152,6 +169,7 @@ int main() {
     const Benchmark benchmarks[] = {
         {"restore", bench_restore, 5000},
         {"restore + evaluate", bench_evaluate, 2000},
+        {"restore + gen_captures", bench_captures, 2000},
     };
     constexpr int REPETITIONS = 7;
     for (const Benchmark& b : benchmarks) {
