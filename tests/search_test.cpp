@@ -32,6 +32,8 @@ int32_t& history_of(Move move) {
 void set_up(const char* fen) {
     set_fen(fen);
     reset_search();
+    // Searches here count nodes: no clock may cut them short, whatever ran before.
+    search_state.no_time_limit = true;
     search_state.iteration_depth = 1;
     search_state.follow_pv = false;
     pos.ply = 1;
@@ -40,6 +42,7 @@ void set_up(const char* fen) {
 // Node count of a call made from a fresh search state; the Position must come back intact.
 uint64_t nodes_of(const std::function<void()>& call) {
     reset_search();
+    search_state.no_time_limit = true;
     search_state.iteration_depth = 1;
     search_state.follow_pv = false;
     const Position before = pos;
