@@ -54,15 +54,6 @@ inline Move* step_captures(Move* out, int from, Bitboard targets,
     return out;
 }
 
-inline Move* promotions(Move* out, int from, int to) {
-    const Move base = from + 64 * to;
-    out[0] = base + 4096 * MOVE_PROMOTE_QUEEN;
-    out[1] = base + 4096 * MOVE_PROMOTE_ROOK;
-    out[2] = base + 4096 * MOVE_PROMOTE_BISHOP;
-    out[3] = base + 4096 * MOVE_PROMOTE_KNIGHT;
-    return out + 4;
-}
-
 template <int Side> inline Move* pawn_captures(Move* out, int from, Bitboard opponent) {
     constexpr int east = Side == 0 ? 9 : -7;
     constexpr int west = Side == 0 ? 7 : -9;
@@ -71,9 +62,9 @@ template <int Side> inline Move* pawn_captures(Move* out, int from, Bitboard opp
 
     if ((from >> 3) == last_rank_before) {
         if (file != 7 && ((opponent >> (from + east)) & 1))
-            out = promotions(out, from, from + east);
+            out = append_promotions(out, from, from + east);
         if (file != 0 && ((opponent >> (from + west)) & 1))
-            out = promotions(out, from, from + west);
+            out = append_promotions(out, from, from + west);
         return out;
     }
     if (file != 7) {

@@ -32,6 +32,16 @@ constexpr int move_kind(Move m) {
     return (m >> 12) & 255;
 }
 
+// The four promotions of a pawn move, queen first, as both generators list them.
+inline Move* append_promotions(Move* out, int from, int to) {
+    const Move base = move_word(from, to, 0);
+    out[0] = base + 4096 * MOVE_PROMOTE_QUEEN;
+    out[1] = base + 4096 * MOVE_PROMOTE_ROOK;
+    out[2] = base + 4096 * MOVE_PROMOTE_BISHOP;
+    out[3] = base + 4096 * MOVE_PROMOTE_KNIGHT;
+    return out + 4;
+}
+
 constexpr Move CASTLE_WK_MOVE = 4484; // e1g1
 constexpr Move CASTLE_WQ_MOVE = 4228; // e1c1
 constexpr Move CASTLE_BK_MOVE = 8124; // e8g8

@@ -58,15 +58,6 @@ inline Move* step(Move* out, int from, Bitboard targets, bool ascending,
     return out;
 }
 
-inline Move* promotions(Move* out, int from, int to) {
-    const Move base = from + 64 * to;
-    out[0] = base + 4096 * MOVE_PROMOTE_QUEEN;
-    out[1] = base + 4096 * MOVE_PROMOTE_ROOK;
-    out[2] = base + 4096 * MOVE_PROMOTE_BISHOP;
-    out[3] = base + 4096 * MOVE_PROMOTE_KNIGHT;
-    return out + 4;
-}
-
 template <int Side> inline Move* pawn_moves(Move* out, int from) {
     constexpr PieceCode opponent = Side == 0 ? BLACK : WHITE;
     constexpr int ahead = Side == 0 ? 8 : -8;
@@ -78,9 +69,11 @@ template <int Side> inline Move* pawn_moves(Move* out, int from) {
     const int file = from & 7, rank = from >> 3;
 
     if (rank == last_rank_before) {
-        if (board[from + ahead] == 0) out = promotions(out, from, from + ahead);
-        if (file != 7 && (board[from + east] & opponent)) out = promotions(out, from, from + east);
-        if (file != 0 && (board[from + west] & opponent)) out = promotions(out, from, from + west);
+        if (board[from + ahead] == 0) out = append_promotions(out, from, from + ahead);
+        if (file != 7 && (board[from + east] & opponent))
+            out = append_promotions(out, from, from + east);
+        if (file != 0 && (board[from + west] & opponent))
+            out = append_promotions(out, from, from + west);
         return out;
     }
     if (rank == start_rank) {

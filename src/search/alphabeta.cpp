@@ -13,19 +13,21 @@ constexpr int32_t NULL_MOVE_MIN_DEPTH = 4;
 constexpr int32_t NULL_MOVE_MIN_PIECES = 5;
 constexpr int32_t FIFTY_MOVE_LIMIT = 99;
 
+void remember_killer(Move move) {
+    const int32_t ply = pos.ply;
+    search_state.killer3[ply] = search_state.killer2[ply];
+    search_state.killer2[ply] = search_state.killer1[ply];
+    search_state.killer1[ply] = move;
+}
+
+} // namespace
+
 void raise_history(Move move, int32_t amount) {
     int32_t& entry = search_state.history[move_from(move) * 64 + move_to(move)];
     // Saturate: a wrapped entry would turn negative and sink a good move to the bottom.
     entry = entry > std::numeric_limits<int32_t>::max() - amount
                 ? std::numeric_limits<int32_t>::max()
                 : entry + amount;
-}
-
-void remember_killer(Move move) {
-    const int32_t ply = pos.ply;
-    search_state.killer3[ply] = search_state.killer2[ply];
-    search_state.killer2[ply] = search_state.killer1[ply];
-    search_state.killer1[ply] = move;
 }
 
 void take_child_line(Move move) {
@@ -37,8 +39,6 @@ void take_child_line(Move move) {
     for (int32_t j = ply + 1; j < child_end; ++j) line[j] = child_line[j];
     search_state.pv_length[ply] = child_end;
 }
-
-} // namespace
 
 int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
     if (search_state.stop_flag) return 0;

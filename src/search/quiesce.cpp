@@ -39,12 +39,7 @@ int32_t quiesce(int32_t alpha, int32_t beta) {
         if (score <= alpha) continue;
         if (score >= beta) return beta;
         alpha = score;
-        auto& line = search_state.pv_table[ply];
-        const auto& child_line = search_state.pv_table[ply + 1];
-        line[ply] = move;
-        const int32_t child_end = search_state.pv_length[ply + 1];
-        for (int32_t j = ply + 1; j < child_end; ++j) line[j] = child_line[j];
-        search_state.pv_length[ply] = child_end;
+        take_child_line(move);
     }
     // With no legal capture the static score stands, even below the alpha passed in.
     return made_move ? alpha : stand;

@@ -67,6 +67,11 @@ int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 int32_t repetition_count();
 int32_t quiesce(int32_t alpha, int32_t beta);
 
+// History of a move that raised alpha, saturating instead of wrapping.
+void raise_history(Move move, int32_t amount);
+// The line of the node at the current ply: `move` followed by the line of its child.
+void take_child_line(Move move);
+
 void score_moves(const Move* moves, int32_t* scores, int32_t count);
 void score_captures(const Move* moves, int32_t* scores, int32_t count);
 Move pick_next_move(Move* moves, int32_t* scores, int32_t i, int32_t count);

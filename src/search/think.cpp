@@ -2,7 +2,6 @@
 #include "uci/platform.h"
 
 #include <cstdio>
-#include <limits>
 
 namespace tervane {
 
@@ -109,17 +108,12 @@ int32_t search_root() {
         if (count == 1) s.single_root_move = true;
         if (score <= best) continue;
 
-        int32_t& history = s.history[move_from(move) * 64 + move_to(move)];
-        history = history > std::numeric_limits<int32_t>::max() - 2 * depth
-                      ? std::numeric_limits<int32_t>::max()
-                      : history + 2 * depth;
-        s.pv_table[1][1] = move;
+        raise_history(move, 2 * depth);
         if (score + SCORE_DROP_MARGIN < s.last_iteration_score) s.score_dropped = true;
         s.best_move = move;
         best = score;
         s.best_score = score;
-        for (int32_t j = 2; j < s.pv_length[2]; ++j) s.pv_table[1][j] = s.pv_table[2][j];
-        s.pv_length[1] = s.pv_length[2];
+        take_child_line(move);
         if (depth >= PROGRESS_MIN_DEPTH) print_info(score, depth);
     }
     return s.best_score;
