@@ -20,4 +20,12 @@ fi
 
 # One test file at a time: games are timed, and two at once on a small machine would
 # make the clocks lie.
-exec node --test --test-concurrency=1 conformance.test.js referee.test.js games.test.js
+node --test --test-concurrency=1 conformance.test.js referee.test.js games.test.js
+
+# The same games once more with the sanitizer build, when there is one: whole games reach
+# code paths that short unit tests do not.
+asan_engine="$root/build-asan/tervane"
+if [ -x "$asan_engine" ] && [ -z "${TERVANE_SKIP_ASAN_GAMES:-}" ]; then
+    echo "== refereed games with the sanitizer build"
+    TERVANE_ENGINE="$asan_engine" node --test --test-concurrency=1 games.test.js
+fi
