@@ -248,3 +248,45 @@ TEST(Go, TimedSearchesAnswerInTime) {
         EXPECT_NE(lines.back(), "bestmove a1a1") << go;
     }
 }
+
+// Lines written together while a search runs: replies come in the order the lines asked for
+// them. Once a line ends the search, the lines after it wait until "bestmove" is printed.
+TEST(Search, RepliesKeepTheOrderOfTheirLines) {
+    struct Case {
+        const char* go;
+        const char* lines;
+        Lines replies; // by first word, "info" lines left out
+        bool exits;
+    };
+    const Case cases[] = {
+        {"go infinite", "stop\nisready\n", {"bestmove", "readyok"}, false},
+        {"go infinite",
+         "stop\nucinewgame\nisready\nposition startpos moves e2e4\ngo depth 3\n",
+         {"bestmove", "readyok", "bestmove"},
+         false},
+        {"go infinite", "isready\nstop\n", {"readyok", "bestmove"}, false},
+        {"go infinite", "stop\nquit\n", {"bestmove"}, true},
+        // After ponderhit the search goes on, so "isready" is answered at once.
+        {"go wtime 3000 btime 3000 ponder", "ponderhit\nisready\n", {"readyok", "bestmove"}, false},
+    };
+    for (const Case& c : cases) {
+        Engine engine = started();
+        ask(engine, "position startpos");
+        send(engine, c.go);
+        read_until(engine, "info depth 5", 10000); // the search is under way
+        engine_pipe::send_raw(engine, c.lines);
+        Lines replies;
+        while (replies.size() < c.replies.size()) {
+            auto line = read_line(engine, 10000);
+            if (!line) break;
+            if (starts_with(*line, "info")) continue;
+            replies.push_back(line->substr(0, line->find(' ')));
+        }
+        EXPECT_EQ(replies, c.replies) << c.lines;
+        if (c.exits) {
+            EXPECT_EQ(engine_pipe::wait_exit(engine, 5000), 0) << c.lines;
+        } else {
+            EXPECT_TRUE(ask(engine, "").empty()) << c.lines; // nothing more came
+        }
+    }
+}

@@ -151,9 +151,11 @@ bool handle_search_line(const char* line) {
     }
 }
 
-// Looks at the whole lines not scanned yet; consumed ones leave the buffer.
-void scan_lines() {
-    for (;;) {
+// Looks at the whole lines not scanned yet; consumed ones leave the buffer. Once a line
+// has ended the search (or `search_over` says it is over), the lines after it wait for the
+// command loop, so that their replies follow "bestmove" in the order they were asked.
+void scan_lines(bool (*search_over)()) {
+    while (!search_over()) {
         const char* newline = find_newline(scan_cursor);
         if (newline == nullptr) return;
         const std::size_t end = static_cast<std::size_t>(newline - buffer.data());
@@ -172,6 +174,15 @@ void scan_lines() {
     }
 }
 
+bool search_stopped() {
+    return search_state.stop_flag;
+}
+
+// A search that holds its answer is over once nothing holds it any more.
+bool search_released() {
+    return search_state.stop_flag || !search_state.hold_bestmove;
+}
+
 } // namespace
 
 bool read_line(char* line, std::size_t capacity) {
@@ -187,8 +198,8 @@ void begin_search_input() {
 void poll_input() {
     for (;;) {
         while (fill(false)) {}
-        scan_lines();
-        if (closed || tail < buffer.size() || input_available() == 0) break;
+        scan_lines(search_stopped);
+        if (search_stopped() || closed || tail < buffer.size() || input_available() == 0) break;
         make_room();
     }
     // The interface is gone: nobody will ever send "stop".
@@ -196,12 +207,11 @@ void poll_input() {
 }
 
 void wait_for_stop_line() {
-    auto& state = search_state;
-    scan_lines();
-    while (!state.stop_flag && state.hold_bestmove && !closed) {
+    scan_lines(search_released);
+    while (!search_released() && !closed) {
         make_room();
         fill(true);
-        scan_lines();
+        scan_lines(search_released);
     }
 }
 
