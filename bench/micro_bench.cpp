@@ -5,7 +5,7 @@
 // the other and calls the function under test; main runs them all. Run the program several
 // times and take the median.
 #include "eval/eval.h"
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 #include "position/position.h"
 #include "uci/uci.h"
 

@@ -7,7 +7,7 @@
 // rewritten to a depth of at most 3 (never timed, never endless), a "stop" waits in the
 // input for each search, only the first few searches of an input run, and perft depths
 // above 3 become 3. "quit" lines are skipped: they would end the process.
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 #include "position/position.h"
 #include "search/search.h"
 #include "uci/uci.h"

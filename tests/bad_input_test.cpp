@@ -7,7 +7,7 @@
 // only the legal move lists and the position after the engine's own move are taken from
 // the library linked into this test.
 #include "engine_pipe.h"
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 #include "position/position.h"
 #include "uci/uci.h"
 

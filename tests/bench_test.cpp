@@ -1,5 +1,5 @@
 // The bench positions and the node total that fingerprints the engine's behaviour.
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 #include "position/position.h"
 #include "uci/bench.h"
 
@@ -14,7 +14,7 @@ TEST(Bench, PositionsAreLegalGamePositions) {
         EXPECT_EQ(pos.board[pos.king_square[1]], B_KING) << fen;
         // The side that just moved may not stand in check.
         pos.side ^= 1;
-        EXPECT_FALSE(in_check()) << fen;
+        EXPECT_FALSE(note_check_status()) << fen;
         pos.side ^= 1;
         MoveList legal;
         gen_legal_moves(legal.moves.data(), legal.count);

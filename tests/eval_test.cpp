@@ -1,8 +1,9 @@
 // Static evaluation and its piece-square tables.
 #include "eval/eval.h"
-#include "eval/piece_square_tables.h"
-#include "movegen/move.h"
+#include "movegen/movegen.h"
+#include "position/piece_square_tables.h"
 #include "position/position.h"
+#include "uci/uci.h"
 
 #include <gtest/gtest.h>
 
@@ -121,13 +122,22 @@ TEST(PieceSquareTables, SymmetricTables) {
 }
 
 TEST(PieceSquareTables, SquareColour) {
-    EXPECT_EQ(square_colour[sq("a1")], 0);
-    EXPECT_EQ(square_colour[sq("c1")], 0);
-    EXPECT_EQ(square_colour[sq("h8")], 0);
-    EXPECT_EQ(square_colour[sq("b1")], 1);
-    EXPECT_EQ(square_colour[sq("h1")], 1);
-    EXPECT_EQ(square_colour[sq("a2")], 1);
-    for (Square s = 0; s < 64; ++s) EXPECT_EQ(square_colour[s], (s % 8 + s / 8) % 2);
+    // 1 light, 0 dark, as a board shows them: each corner on the right of a player is light.
+    for (const char* dark :
+         {"a1", "c1", "e1", "g1", "b2", "d4", "e5", "h8", "b8", "f8", "a7", "h2"})
+        EXPECT_EQ(square_colour[sq(dark)], 0) << dark;
+    for (const char* light :
+         {"h1", "b1", "d1", "f1", "a2", "d5", "e4", "a8", "c8", "g8", "h7", "f3"})
+        EXPECT_EQ(square_colour[sq(light)], 1) << light;
+    // Neighbours along a rank or file differ, diagonal neighbours agree: half the board each.
+    int light_squares = 0;
+    for (Square s = 0; s < 64; ++s) {
+        light_squares += square_colour[s];
+        if (s % 8 < 7) EXPECT_NE(square_colour[s], square_colour[s + 1]) << s;
+        if (s < 56) EXPECT_NE(square_colour[s], square_colour[s + 8]) << s;
+        if (s % 8 < 7 && s < 56) EXPECT_EQ(square_colour[s], square_colour[s + 9]) << s;
+    }
+    EXPECT_EQ(light_squares, 32);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -138,16 +148,16 @@ TEST(Evaluate, StartPositionIsZeroForEitherSide) {
 }
 
 TEST(Evaluate, PieceCountIsFourteenAtTheStart) {
-    set_fen(START_FEN);
-    EXPECT_EQ(piece_count, 0); // set-up resets it
+    set_up_position(START_FEN);
+    EXPECT_EQ(last_evaluated_piece_count, 0); // a new position resets it
     evaluate();
-    EXPECT_EQ(piece_count, 14);
+    EXPECT_EQ(last_evaluated_piece_count, 14);
 }
 
 TEST(Evaluate, AfterE4BlackToMove) {
     // +30 pawn table, +30 for the f1 bishop no longer blocked, -8 king shield.
     EXPECT_EQ(evaluate_fen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"), -52);
-    EXPECT_EQ(piece_count, 14);
+    EXPECT_EQ(last_evaluated_piece_count, 14);
 }
 
 TEST(Evaluate, AfterE4PlayedWithCommitMove) {
@@ -172,13 +182,14 @@ TEST(Evaluate, DoesNotChangeThePosition) {
     }
 }
 
-// ---- Early draw return and piece_count.
+// ---- Early draw return and last_evaluated_piece_count.
 
 TEST(Evaluate, EarlyDrawLeavesPieceCountUnchanged) {
     set_fen(START_FEN);
     evaluate();
-    ASSERT_EQ(piece_count, 14);
-    // Turn the board into king and knight against king without set-up (which resets the count).
+    ASSERT_EQ(last_evaluated_piece_count, 14);
+    // Turn the board into king and knight against king without a new position (which resets the
+    // count).
     pos.board.fill(0);
     pos.board[sq("e1")] = W_KING;
     pos.board[sq("d1")] = W_KNIGHT;
@@ -186,7 +197,7 @@ TEST(Evaluate, EarlyDrawLeavesPieceCountUnchanged) {
     pos.king_square = {sq("e1"), sq("e8")};
     count_material();
     EXPECT_EQ(evaluate(), 0);
-    EXPECT_EQ(piece_count, 14);
+    EXPECT_EQ(last_evaluated_piece_count, 14);
 }
 
 TEST(Evaluate, DrawishMinorPieceEndingsScoreZero) {
@@ -202,27 +213,27 @@ TEST(Evaluate, DrawishMinorPieceEndingsScoreZero) {
     for (const char* fen : fens) {
         set_fen(fen);
         pos.side = 0;
-        piece_count = -1;
+        last_evaluated_piece_count = -1;
         EXPECT_EQ(evaluate(), 0) << fen;
         pos.side = 1;
         EXPECT_EQ(evaluate(), 0) << fen;
-        EXPECT_EQ(piece_count, -1) << fen;
+        EXPECT_EQ(last_evaluated_piece_count, -1) << fen;
     }
 }
 
 TEST(Evaluate, TwoKnightsAgainstKingGetAnOrdinaryScore) {
     // Material 682 - 32, knight tables -8 and -8, endgame king tables 0 - 27.
     EXPECT_EQ(evaluate_fen("8/8/8/4k3/8/8/8/3NKN2 w - - 0 1"), 607);
-    EXPECT_EQ(piece_count, 2);
+    EXPECT_EQ(last_evaluated_piece_count, 2);
     EXPECT_EQ(evaluate_fen("8/8/8/4k3/8/8/8/3NKN2 b - - 0 1"), -607);
 }
 
 TEST(Evaluate, KingsOnlyAndPawnlessRookEndingAreNotCaught) {
     EXPECT_EQ(evaluate_fen("4k3/8/8/8/8/8/8/4K3 w - - 0 1"), 0);
-    EXPECT_EQ(piece_count, 0);
+    EXPECT_EQ(last_evaluated_piece_count, 0);
     // K+R v K: rook on a1 on an open file +25; kings e1 0, e8 0.
     EXPECT_EQ(evaluate_fen("4k3/8/8/8/8/8/8/R3K3 w - - 0 1"), 520 + 25);
-    EXPECT_EQ(piece_count, 1);
+    EXPECT_EQ(last_evaluated_piece_count, 1);
 }
 
 // ---- Opposite-coloured bishops.
@@ -233,7 +244,7 @@ TEST(Evaluate, OppositeColouredBishopsHalveTheMaterial) {
     EXPECT_EQ(evaluate(), 0);
     EXPECT_EQ(pos.material[0], 457);
     EXPECT_EQ(pos.material[1], -357);
-    EXPECT_EQ(piece_count, 2);
+    EXPECT_EQ(last_evaluated_piece_count, 2);
     pos.side = 0;
     EXPECT_EQ(evaluate(), 0);
 }
@@ -740,10 +751,10 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
     coverage.halved += want.halved;
     coverage.middlegames += want.middlegame;
     coverage.endgames += !want.early_draw && !want.middlegame;
-    piece_count = -12345;
+    last_evaluated_piece_count = -12345;
     const int32_t got = evaluate();
     ASSERT_EQ(got, want.score) << where << ": " << describe_position();
-    ASSERT_EQ(piece_count, want.early_draw ? -12345 : want.pieces)
+    ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces)
         << where << ": " << describe_position();
 }
 

@@ -9,10 +9,10 @@ using namespace tervane;
 
 namespace {
 
-const SearchState& go(const char* line, const char* fen = START_FEN) {
+const SearchLimits& go(const char* line, const char* fen = START_FEN) {
     set_fen(fen);
     apply_go_limits(line);
-    return search_state;
+    return search_limits;
 }
 
 constexpr const char* BLACK_TO_MOVE = "4k3/8/8/8/8/8/8/4K3 b - - 0 1";
@@ -49,7 +49,7 @@ TEST(GoCommand, ClockLimitCapsTheBudget) {
     EXPECT_NEAR(go("go wtime 1000 winc 1000\n").safe_limit, 949, 1e-9);
     EXPECT_NEAR(go("go movetime 300\n").safe_limit, 250, 1e-9);
     // The deadline moved on after a score drop never passes the clock's limit.
-    auto& state = search_state;
+    auto& state = search_limits;
     go("go wtime 1000 winc 1000\n");
     state.start_time = 4294967000u; // about to wrap
     EXPECT_EQ(rearmed_deadline(state.start_time + 600), state.start_time + 949);
@@ -59,7 +59,7 @@ TEST(GoCommand, ClockLimitCapsTheBudget) {
 }
 
 TEST(GoCommand, OptionWords) {
-    const SearchState& depth = go("go depth 5 wtime 100\n");
+    const SearchLimits& depth = go("go depth 5 wtime 100\n");
     EXPECT_TRUE(depth.depth_limited);
     EXPECT_EQ(depth.depth_limit, 5);
     for (const char* line : {"go depth 0\n", "go depth -3\n", "go depth\n", "go depth x\n"})

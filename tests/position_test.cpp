@@ -1,5 +1,5 @@
 // The Position: set-up, keys, make/unmake, legal moves, move text and perft counts.
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 #include "position/position.h"
 #include "search/search.h"
 #include "uci/uci.h"

@@ -1,9 +1,10 @@
 // The search: move ordering, quiescence, alpha-beta and the iteration driver.
 #include "eval/eval.h"
-#include "movegen/move.h"
+#include "movegen/movegen.h"
+#include "platform/platform.h"
 #include "position/position.h"
 #include "search/search.h"
-#include "uci/platform.h"
+#include "uci/uci.h"
 
 #include <gtest/gtest.h>
 
@@ -30,10 +31,10 @@ int32_t& history_of(Move move) {
 
 // The state a node below the root sees early in a fresh "go".
 void set_up(const char* fen) {
-    set_fen(fen);
+    set_up_position(fen);
     reset_search();
     // Searches here count nodes: no clock may cut them short, whatever ran before.
-    search_state.no_time_limit = true;
+    search_limits.no_time_limit = true;
     search_state.iteration_depth = 1;
     search_state.follow_pv = false;
     pos.ply = 1;
@@ -42,7 +43,7 @@ void set_up(const char* fen) {
 // Node count of a call made from a fresh search state; the Position must come back intact.
 uint64_t nodes_of(const std::function<void()>& call) {
     reset_search();
-    search_state.no_time_limit = true;
+    search_limits.no_time_limit = true;
     search_state.iteration_depth = 1;
     search_state.follow_pv = false;
     const Position before = pos;
@@ -66,15 +67,15 @@ TEST(MoveOrdering, SelectionExchangesRatherThanShifts) {
     std::array<int32_t, 4> scores{5, 7, 5, 7};
     std::vector<Move> order;
     for (int32_t i = 0; i < 4; ++i)
-        order.push_back(pick_next_move(moves.data(), scores.data(), i, 4));
+        order.push_back(pick_next_in_turn(moves.data(), scores.data(), i, 4));
     EXPECT_EQ(order, (std::vector<Move>{B, D, C, A}));
     // The scores travel with their moves.
     EXPECT_EQ(scores, (std::array<int32_t, 4>{7, 7, 5, 5}));
 
     std::array<Move, 3> lowest{A, B, C};
     std::array<int32_t, 3> lowest_scores{-3072, -3072, -3072};
-    EXPECT_EQ(pick_next_move(lowest.data(), lowest_scores.data(), 0, 3), A);
-    EXPECT_EQ(pick_next_move(lowest.data(), lowest_scores.data(), 2, 3), C);
+    EXPECT_EQ(pick_next_in_turn(lowest.data(), lowest_scores.data(), 0, 3), A);
+    EXPECT_EQ(pick_next_in_turn(lowest.data(), lowest_scores.data(), 2, 3), C);
 }
 
 // White: Ke1, Qa4, Pe5. Black: Kh8, Qd2, Pa7, Pd5 just pushed (en passant on d6).
@@ -184,7 +185,7 @@ TEST(MoveOrdering, FollowingThePreviousLine) {
 // Repetition
 
 TEST(Repetition, WindowReachesBackToTheLastIrreversibleMove) {
-    set_fen(START_FEN);
+    set_up_position(START_FEN);
     constexpr uint64_t KEY = 0x0123456789ABCDEFULL;
     pos.root_ply = 10;
     pos.hash_key = KEY;
@@ -328,20 +329,17 @@ class NullMove : public testing::Test {
                          int32_t beta = LOW_BETA) {
         return nodes_of([=] {
             search_state.follow_pv = follow_pv;
-            piece_count = pieces;
+            last_evaluated_piece_count = pieces;
             search(beta - 1, beta, depth, null_ok);
         });
     }
-    static uint64_t reduced(int32_t depth, int32_t beta = LOW_BETA) {
-        const uint8_t side = pos.side;
-        const int32_t ep_square = pos.ep_square, fifty = pos.fifty;
-        pos.side = static_cast<uint8_t>(1 - side);
-        pos.ep_square = 0;
-        pos.fifty = 0;
+    // Nodes of the search a pass hands over: `after_pass` is the node's position written out
+    // by hand with the other side to move, no en-passant square and a fresh fifty-move count.
+    static uint64_t passed(const char* after_pass, int32_t depth, int32_t beta = LOW_BETA) {
+        const Position before = pos;
+        set_up(after_pass);
         const uint64_t nodes = nodes_of([=] { search(-beta, -beta + 1, depth, false); });
-        pos.side = side;
-        pos.ep_square = ep_square;
-        pos.fifty = fifty;
+        pos = before;
         return nodes;
     }
 };
@@ -350,28 +348,31 @@ class NullMove : public testing::Test {
 // over a position without the en-passant square and with a fresh clock.
 constexpr const char* NULL_MOVE_FEN =
     "r1bqkb1r/ppp2ppp/2n2n2/3pp3/4P3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq d6 98 5";
+constexpr const char* AFTER_PASS =
+    "r1bqkb1r/ppp2ppp/2n2n2/3pp3/4P3/2N2N2/PPPP1PPP/R1BQKB1R b KQkq - 0 5";
 
 TEST_F(NullMove, ReductionGrowsWithDepth) {
     set_up(NULL_MOVE_FEN);
-    ASSERT_NE(reduced(2), reduced(3));
-    ASSERT_NE(reduced(3), reduced(4));
-    EXPECT_EQ(node(4, 5), reduced(1));
-    EXPECT_EQ(node(6, 5), reduced(3));
-    EXPECT_EQ(node(7, 5), reduced(3));
-    EXPECT_EQ(node(8, 5), reduced(4));
+    ASSERT_NE(passed(AFTER_PASS, 2), passed(AFTER_PASS, 3));
+    ASSERT_NE(passed(AFTER_PASS, 3), passed(AFTER_PASS, 4));
+    EXPECT_EQ(node(4, 5), passed(AFTER_PASS, 1));
+    EXPECT_EQ(node(6, 5), passed(AFTER_PASS, 3));
+    EXPECT_EQ(node(7, 5), passed(AFTER_PASS, 3));
+    EXPECT_EQ(node(8, 5), passed(AFTER_PASS, 4));
 }
 
 TEST_F(NullMove, PassingStartsAFreshFiftyMoveCount) {
     // A knight up with the clock at 100: after a pass the opponent is still lost, not drawn.
     set_up("r1bqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 100 60");
-    ASSERT_NE(reduced(1, 50), node(4, 4, true, false, 50));
-    EXPECT_EQ(node(4, 5, true, false, 50), reduced(1, 50));
+    constexpr const char* after_pass = "r1bqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 60";
+    ASSERT_NE(passed(after_pass, 1, 50), node(4, 4, true, false, 50));
+    EXPECT_EQ(node(4, 5, true, false, 50), passed(after_pass, 1, 50));
 }
 
 TEST_F(NullMove, OnlyWhereItIsSafe) {
     set_up(NULL_MOVE_FEN);
     // Too few pieces for the latest evaluation: zugzwang is likely.
-    EXPECT_NE(node(4, 4), reduced(1));
+    EXPECT_NE(node(4, 4), passed(AFTER_PASS, 1));
     EXPECT_GT(node(4, 4), node(4, 5));
     // Not tried: the same nodes as where the piece count forbids it. (Deeper, the children
     // would read the piece count set here before any evaluation has replaced it.)
@@ -467,8 +468,8 @@ TEST(AlphaBeta, StopFlagUnwindsAtOnce) {
           Window{8, NEG_INFINITY, MATE_SCORE}, Window{10, -31, -30}}) {
         set_up("r1bqkb1r/pppp1ppp/2n2n2/4p3/4P3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 4 4");
         const Position before = pos;
-        search_state.no_time_limit = false;
-        search_state.deadline = tick_count() - 10000;
+        search_limits.no_time_limit = false;
+        search_limits.deadline = tick_count() - 10000;
         evaluate(); // the piece count the null move looks at
         EXPECT_EQ(search(w.alpha, w.beta, w.depth, true), 0);
         EXPECT_TRUE(search_state.stop_flag);
@@ -479,7 +480,7 @@ TEST(AlphaBeta, StopFlagUnwindsAtOnce) {
         EXPECT_EQ(pos.ply, before.ply);
     }
     search_state.stop_flag = false;
-    search_state.no_time_limit = true;
+    search_limits.no_time_limit = true;
 }
 
 TEST(AlphaBeta, ForcedMoveIsExtended) {
@@ -529,7 +530,7 @@ std::string run_think() {
 }
 
 std::string think_to_depth(int32_t depth) {
-    SearchState& s = search_state;
+    SearchLimits& s = search_limits;
     s.depth_limit = depth;
     s.depth_limited = true;
     s.no_time_limit = true;
@@ -557,7 +558,7 @@ int count_prefix(const std::string& text, const std::string& prefix) {
 }
 
 TEST(Think, ShallowSearchesPrintOnlyIterationEnds) {
-    set_fen(START_FEN);
+    set_up_position(START_FEN);
     const std::string out = think_to_depth(3);
     const auto lines = lines_of(out);
     ASSERT_EQ(lines.size(), 4u) << out;
@@ -574,13 +575,13 @@ TEST(Think, ProgressLinesAndDeterminism) {
     auto normalise = [](const std::string& text) {
         return std::regex_replace(text, std::regex("(time|nps) \\d+ "), "$1 _ ");
     };
-    set_fen(START_FEN);
+    set_up_position(START_FEN);
     const std::string first = think_to_depth(5);
     const uint64_t first_nodes = pos.nodes;
     // Another search in between must leave nothing behind that changes the next one.
-    set_fen("r1bqkb1r/pppp1ppp/2n2n2/4p3/4P3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 4 4");
+    set_up_position("r1bqkb1r/pppp1ppp/2n2n2/4p3/4P3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 4 4");
     think_to_depth(4);
-    set_fen(START_FEN);
+    set_up_position(START_FEN);
     const std::string second = think_to_depth(5);
     EXPECT_EQ(pos.nodes, first_nodes);
     EXPECT_EQ(normalise(first), normalise(second));
@@ -614,7 +615,7 @@ TEST(Think, ProgressLinesAndDeterminism) {
 }
 
 TEST(Think, RootInCheckSearchesOnePlyDeeper) {
-    set_fen("4k3/8/8/8/8/8/8/r3K2R w K - 0 1");
+    set_up_position("4k3/8/8/8/8/8/8/r3K2R w K - 0 1");
     const std::string out = think_to_depth(4);
     EXPECT_GT(count_prefix(out, "info depth 5 "), 0) << out;
     EXPECT_EQ(count_prefix(out, "info depth 4 "), 0) << out;
@@ -622,7 +623,7 @@ TEST(Think, RootInCheckSearchesOnePlyDeeper) {
 }
 
 TEST(Think, SingleLegalMoveAnswersAfterDepthOne) {
-    set_fen("k7/8/1K6/8/8/8/8/7R b - - 0 1");
+    set_up_position("k7/8/1K6/8/8/8/8/7R b - - 0 1");
     const auto lines = lines_of(think_to_depth(20));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].rfind("info time ", 0), 0u);
@@ -630,7 +631,7 @@ TEST(Think, SingleLegalMoveAnswersAfterDepthOne) {
 }
 
 TEST(Think, MateDistances) {
-    set_fen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+    set_up_position("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
     std::string out = think_to_depth(5);
     EXPECT_NE(out.find("info depth 5 score mate 1 time "), std::string::npos) << out;
     EXPECT_NE(out.find(" pv a1a8 \n"), std::string::npos) << out;
@@ -638,12 +639,12 @@ TEST(Think, MateDistances) {
     EXPECT_EQ(pos.board[sq("a8")], W_ROOK);
 
     // Every black move allows Rg8 mate.
-    set_fen("k7/7p/1K6/8/8/8/8/6R1 b - - 0 1");
+    set_up_position("k7/7p/1K6/8/8/8/8/6R1 b - - 0 1");
     out = think_to_depth(5);
     EXPECT_NE(out.find("info depth 5 score mate -1 time "), std::string::npos) << out;
 
     // Four mate reports are enough, whatever the depth limit.
-    set_fen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+    set_up_position("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
     out = think_to_depth(30);
     EXPECT_EQ(count_prefix(out, "info time "), 8) << out;
     EXPECT_EQ(count_prefix(out, "info depth 8 score mate 1 "), 1) << out;
@@ -651,7 +652,7 @@ TEST(Think, MateDistances) {
 
 TEST(Think, RepeatingAGamePositionScoresZero) {
     // Black is a queen up; white can only hope to repeat.
-    set_fen("6k1/8/8/8/8/8/q7/6K1 w - - 0 1");
+    set_up_position("6k1/8/8/8/8/8/q7/6K1 w - - 0 1");
     pos.root_ply = 1;
     for (const char* text : {"g1h1", "g8h8", "h1g1", "h8g8"}) {
         const Move move = text_to_move(text);
@@ -665,7 +666,7 @@ TEST(Think, RepeatingAGamePositionScoresZero) {
 }
 
 TEST(Think, RepetitionLeavesAnEmptyLineBelowTheRoot) {
-    set_fen("6k1/8/8/8/8/8/q7/6K1 w - - 0 1");
+    set_up_position("6k1/8/8/8/8/8/q7/6K1 w - - 0 1");
     pos.root_ply = 1;
     for (const char* text : {"g1h1", "g8h8", "h1g1", "h8g8"}) commit_move(text_to_move(text));
     reset_search();
@@ -681,8 +682,8 @@ TEST(Think, StoppedBeforeAnyRootMoveFinishedStillAnswersALegalMove) {
     // Captures everywhere: the first root move's quiescence search alone passes 1024 nodes,
     // where the clock, long past its deadline, stops the search.
     constexpr const char* FEN = "qqqqkqqq/qqqqqqqq/8/8/8/8/QQQQQQQQ/QQQQKQQQ w - - 0 1";
-    set_fen(FEN);
-    SearchState& s = search_state;
+    set_up_position(FEN);
+    SearchLimits& s = search_limits;
     s.depth_limit = 0;
     s.depth_limited = false;
     s.no_time_limit = false;
@@ -691,18 +692,18 @@ TEST(Think, StoppedBeforeAnyRootMoveFinishedStillAnswersALegalMove) {
     s.safe_limit = -1;
     s.time_budget = -10000;
     const auto lines = lines_of(run_think());
-    EXPECT_TRUE(s.stop_flag);
+    EXPECT_TRUE(search_state.stop_flag);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(std::regex_match(lines[0], std::regex("info time \\d+ nodes 1024 nps \\d+ ")));
     ASSERT_EQ(lines[1].rfind("bestmove ", 0), 0u);
     const std::string text = lines[1].substr(9) + " ";
-    set_fen(FEN);
+    set_up_position(FEN);
     EXPECT_NE(text_to_move(text.c_str()), 0) << lines[1];
 }
 
 TEST(Think, NoLegalMoveAnswersNullMove) {
     for (const char* fen : {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", "R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1"}) {
-        set_fen(fen);
+        set_up_position(fen);
         search_state.best_move = mv("e2", "e4"); // left over from an earlier search
         const auto board = pos.board;
         const std::string out = think_to_depth(3);
@@ -714,7 +715,7 @@ TEST(Think, NoLegalMoveAnswersNullMove) {
 }
 
 TEST(Think, RearmedDeadlineStaysWithinTheSafeLimit) {
-    SearchState& s = search_state;
+    SearchLimits& s = search_limits;
     s.start_time = 1000;
     s.time_budget = 499.9;
     s.safe_limit = -1;

@@ -1,8 +1,8 @@
 // What the Position keeps beside its board (square sets, the piece-square sum) and the shortcuts
 // that read it: in step with the board through make and unmake, and giving the answers of a plain
 // walk over the board.
-#include "eval/piece_square_tables.h"
-#include "movegen/move.h"
+#include "movegen/movegen.h"
+#include "position/piece_square_tables.h"
 #include "position/position.h"
 
 #include <gtest/gtest.h>
@@ -108,7 +108,7 @@ TEST(SquareSets, StayInStepWithTheBoardAndAnswerAsTheBoardDoes) {
             set_fen(fen);
             ASSERT_EQ(derived(), recounted()) << fen;
             for (int ply = 0; ply < 80; ++ply) {
-                ASSERT_EQ(in_check(), attacked_by_walk(pos.side)) << fen << " ply " << ply;
+                ASSERT_EQ(note_check_status(), attacked_by_walk(pos.side)) << fen << " ply " << ply;
                 MoveList list;
                 gen_moves(list.moves.data(), list.count);
                 const Derived before = derived();

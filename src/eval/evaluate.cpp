@@ -9,7 +9,7 @@
 // gives; the unit tests compare the two over many thousands of positions.
 #include "eval/eval.h"
 
-#include "eval/piece_square_tables.h"
+#include "position/piece_square_tables.h"
 #include "position/position.h"
 
 #include <array>
@@ -18,7 +18,11 @@
 
 namespace tervane {
 
-int32_t piece_count = 0;
+int32_t last_evaluated_piece_count = 0;
+
+void reset_evaluation() {
+    last_evaluated_piece_count = 0;
+}
 
 namespace {
 
@@ -146,7 +150,7 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
     const bool middlegame = white_material >= phase_threshold || black_material <= -phase_threshold;
 
     // Endgame material rules (step 4). They depend on piece counts only, so they are decided
-    // before any other work; the draw return leaves piece_count untouched.
+    // before any other work; the draw return leaves last_evaluated_piece_count untouched.
     if (!middlegame && (kinds[QUEEN_SET] | kinds[ROOK_SET]) == 0) {
         if (pawns == 0) {
             if (exactly_one(white_knights) || exactly_one(white_bishops) ||
@@ -328,7 +332,7 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
     }
 
     // Step 11: knights, bishops, rooks and queens of both colours.
-    piece_count =
+    last_evaluated_piece_count =
         many_bits<Popcnt>(knights | kinds[BISHOP_SET] | kinds[ROOK_SET] | kinds[QUEEN_SET]);
 
     const int32_t total = white_material + black_material + p;

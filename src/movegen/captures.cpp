@@ -1,6 +1,6 @@
 // The capture generator of the quiescence search: the captures of gen_moves,
 // in the same relative order.
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 
 namespace tervane {
 

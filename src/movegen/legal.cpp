@@ -1,4 +1,4 @@
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 
 namespace tervane {
 

@@ -1,6 +1,6 @@
 // The full pseudo-legal move generator.
-#include "movegen/move.h"
-#include "position/king_attacks.h"
+#include "movegen/movegen.h"
+#include "position/check_tests.h"
 
 namespace tervane {
 
@@ -173,7 +173,7 @@ void gen_moves(Move* list, int32_t& count) {
     // is in check now.
     if (pos.check_status[pos.ply] != check_status_of(pos.side, false) &&
         pos.check_status[pos.ply] != check_status_of(pos.side, true))
-        side_to_move_in_check();
+        note_check_status();
     Move* end = pos.side == 0 ? generate<0>(list) : generate<1>(list);
     count = static_cast<int32_t>(end - list);
 }

@@ -1,5 +1,5 @@
 // The per-square target tables, built at compile time from their rules.
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 
 namespace tervane {
 

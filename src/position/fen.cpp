@@ -1,7 +1,5 @@
-#include "eval/eval.h"
-#include "eval/piece_square_tables.h"
+#include "position/piece_square_tables.h"
 #include "position/position.h"
-#include "search/search.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -125,8 +123,6 @@ void clear_game() {
     pos.root_ply = 0;
     pos.castling = 0;
     pos.fifty = 0;
-    search_state.best_move = 0;
-    piece_count = 0;
     rebuild_board_sets();
 }
 

@@ -5,11 +5,7 @@
 namespace tervane {
 
 bool make_move(Move move) {
-    return pos.side == 0 ? make_move_as<0>(move) : make_move_as<1>(move);
-}
-
-void unmake_move() {
-    take_back_move();
+    return pos.side == 0 ? make_move<0>(move) : make_move<1>(move);
 }
 
 void commit_move(Move move) {

@@ -1,11 +1,11 @@
 // Make and unmake themselves, inline for perft, which calls them at every leaf: compiled into
-// its loop they spare a call and its register saves per move. make_move and unmake_move are
-// these same functions, out of line.
+// its loop they spare a call and its register saves per move. make_move(Move) is the same
+// function, out of line, for a side to move known only at run time.
 #pragma once
 
-#include "eval/piece_square_tables.h"
-#include "movegen/move.h"
-#include "position/king_attacks.h"
+#include "position/check_tests.h"
+#include "position/move.h"
+#include "position/piece_square_tables.h"
 #include "position/position.h"
 
 namespace tervane {
@@ -126,53 +126,10 @@ template <int Mover> inline void play_on_board(Move move) {
     }
 }
 
-template <int Mover> inline bool make_as(Move move) {
-    const int p = pos.ply;
-    pos.move_stack[p] = move;
-    UndoRecord& undo = pos.undo_stack[p];
-    undo.colour_pieces = pos.colour_pieces;
-    undo.kind_pieces = pos.kind_pieces;
-    undo.material = pos.material;
-    undo.king_square = pos.king_square;
-    undo.ep_square = pos.ep_square;
-    undo.fifty = pos.fifty;
-    undo.square_score = pos.square_score;
-    undo.captured = pos.board[move_to(move)];
-    undo.side = static_cast<uint8_t>(Mover);
-    undo.castling = pos.castling;
-    pos.ply = p + 1;
-
-    // When the king is known not to be in check, a move of another piece (en passant aside)
-    // can only expose it along the line through the square it leaves, and only if an enemy
-    // slider stands on that line. Otherwise (and for king moves) the full test, after the move.
-    const int from = move_from(move);
-    const bool only_exposure = pos.check_status[p] == check_status_of(Mover, false) &&
-                               pos.board[from] != (Mover == 0 ? W_KING : B_KING) &&
-                               move_kind(move) != MOVE_EN_PASSANT;
-
-    play_on_board<Mover>(move);
-
-    const bool illegal =
-        only_exposure ? ((pos.exposure_lines[p] >> from) & 1) && king_exposed_from<Mover>(from)
-                      : king_attacked<Mover>();
-    if (illegal) {
-        unmake_move();
-        return false;
-    }
-    pos.side = static_cast<uint8_t>(1 - Mover);
-    pos.check_status[p + 1] = 0;
-    return true;
-}
-
 } // namespace detail
 
-// make_move for a known side to move.
-template <int Mover> inline bool make_move_as(Move move) {
-    return detail::make_as<Mover>(move);
-}
-
-// unmake_move, inline.
-inline void take_back_move() {
+// Takes back the latest move made by make_move.
+inline void unmake_move() {
     const int p = --pos.ply;
     const Move move = pos.move_stack[p];
     const UndoRecord& undo = pos.undo_stack[p];
@@ -212,6 +169,46 @@ inline void take_back_move() {
     }
     b[from] = b[to];
     b[to] = undo.captured;
+}
+
+// Plays a pseudo-legal move of `Mover`, the side to move; false (and the position unchanged)
+// when it would leave that side's king attacked.
+template <int Mover> inline bool make_move(Move move) {
+    const int p = pos.ply;
+    pos.move_stack[p] = move;
+    UndoRecord& undo = pos.undo_stack[p];
+    undo.colour_pieces = pos.colour_pieces;
+    undo.kind_pieces = pos.kind_pieces;
+    undo.material = pos.material;
+    undo.king_square = pos.king_square;
+    undo.ep_square = pos.ep_square;
+    undo.fifty = pos.fifty;
+    undo.square_score = pos.square_score;
+    undo.captured = pos.board[move_to(move)];
+    undo.side = static_cast<uint8_t>(Mover);
+    undo.castling = pos.castling;
+    pos.ply = p + 1;
+
+    // When the king is known not to be in check, a move of another piece (en passant aside)
+    // can only expose it along the line through the square it leaves, and only if an enemy
+    // slider stands on that line. Otherwise (and for king moves) the full test, after the move.
+    const int from = move_from(move);
+    const bool only_exposure = pos.check_status[p] == check_status_of(Mover, false) &&
+                               pos.board[from] != (Mover == 0 ? W_KING : B_KING) &&
+                               move_kind(move) != MOVE_EN_PASSANT;
+
+    detail::play_on_board<Mover>(move);
+
+    const bool illegal =
+        only_exposure ? ((pos.exposure_lines[p] >> from) & 1) && king_exposed_from<Mover>(from)
+                      : king_attacked<Mover>();
+    if (illegal) {
+        unmake_move();
+        return false;
+    }
+    pos.side = static_cast<uint8_t>(1 - Mover);
+    pos.check_status[p + 1] = 0;
+    return true;
 }
 
 } // namespace tervane

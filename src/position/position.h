@@ -40,9 +40,6 @@ constexpr int MAX_PIECES_PER_SIDE = 16;
 // Castling right bits.
 constexpr uint8_t CASTLE_WK = 1, CASTLE_WQ = 2, CASTLE_BK = 4, CASTLE_BQ = 8;
 
-constexpr int32_t MATE_SCORE = 1000000;
-constexpr int32_t NEG_INFINITY = -1000000;
-
 constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 // The state a move changes besides the board, saved whole so that taking a move back is a
@@ -78,7 +75,7 @@ struct Position {
     int32_t root_ply; // valid entries of hash_history
     uint64_t nodes;
     uint64_t hash_key;
-    // Whether the side to move is in check, per ply, when in_check or gen_moves has found out
+    // Whether the side to move is in check, per ply, when note_check_status has found out
     // (check_status_of), else 0. A successful make_move clears the next ply's entry, set-up
     // and commit_move clear all: an entry describes the position now at its ply.
     std::array<int8_t, MAX_PLY + 1> check_status;
@@ -175,16 +172,9 @@ extern ZobristKeys zobrist;
 void init_keys();
 uint64_t compute_key();
 
-// make_move.cpp
+// make_move.cpp (the inline make and unmake are in make_unmake.h)
 bool make_move(Move move);
-void unmake_move();
+// Plays a legal move into the game: the position after it becomes the new root.
 void commit_move(Move move);
-
-// attacks.cpp
-bool in_check();
-bool castle_path_safe_wk();
-bool castle_path_safe_wq();
-bool castle_path_safe_bk();
-bool castle_path_safe_bq();
 
 } // namespace tervane

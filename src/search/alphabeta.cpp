@@ -45,14 +45,14 @@ int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
     if (depth < 1 || pos.ply > LAST_MOVING_PLY) return quiesce(alpha, beta);
 
     const int32_t ply = pos.ply;
-    const bool check = in_check();
+    const bool check = note_check_status();
     int32_t extension = check ? 1 : 0;
     search_state.pv_length[ply] = ply;
 
-    // piece_count is the one left by the latest evaluation somewhere in the tree, which is
-    // close enough to this node's material for a zugzwang guard.
+    // last_evaluated_piece_count is the one left by the latest evaluation somewhere in the tree,
+    // which is close enough to this node's material for a zugzwang guard.
     if (!check && depth >= NULL_MOVE_MIN_DEPTH && !search_state.follow_pv && null_ok &&
-        piece_count >= NULL_MOVE_MIN_PIECES) {
+        last_evaluated_piece_count >= NULL_MOVE_MIN_PIECES) {
         const uint8_t side = pos.side;
         const int32_t ep_square = pos.ep_square;
         const int32_t fifty = pos.fifty;

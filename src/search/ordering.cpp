@@ -167,13 +167,9 @@ inline Move select(Move* moves, int32_t* scores, int32_t i, int32_t count, int32
 } // namespace
 
 // A single exchange instead of a shift: cheap, and a node that cuts off early never pays
-// for ordering the rest of its list.
-Move pick_next_move(Move* moves, int32_t* scores, int32_t i, int32_t count) {
-    return select(moves, scores, i, count, NO_CEILING);
-}
-
-// The move before was taken by the same selection, so its score bounds all that are left: in a
-// list of many equal scores (quiet moves without history) each pick then ends at once.
+// for ordering the rest of its list. The move before was taken by the same selection, so its score
+// bounds all that are left: in a list of many equal scores (quiet moves without history) each pick
+// then ends at once.
 Move pick_next_in_turn(Move* moves, int32_t* scores, int32_t i, int32_t count) {
     const int32_t ceiling = i > 0 ? scores[i - 1] : NO_CEILING;
     return select(moves, scores, i, count, ceiling);

@@ -1,7 +1,8 @@
-// The search: its state, the iteration driver, alpha-beta, quiescence and move ordering.
+// The search: its limits and tables, the iteration driver, alpha-beta, quiescence and move
+// ordering. It prints nothing: it reports through the SearchReporter the front end sets.
 #pragma once
 
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 #include "position/position.h"
 
 #include <array>
@@ -12,12 +13,33 @@ namespace tervane {
 // Per-ply tables cover every ply the search can reach: the main search stops making
 // moves above ply 127 and the quiescence search returns at once above it.
 constexpr int SEARCH_PLIES = MAX_PLY + 2;
+constexpr int32_t MATE_SCORE = 1000000;
+constexpr int32_t NEG_INFINITY = -1000000;
+// Scores beyond this bound (either sign) are mates, reported in moves.
+constexpr int32_t MATE_REPORT_BOUND = 999744;
 constexpr int MAX_ITERATIONS = 64;
 // The clock is looked at every 1024 nodes, so that a short budget is not overrun by more
 // than a fraction of a millisecond; the input every 65536 nodes.
 constexpr uint64_t CLOCK_INTERVAL_MASK = 0x3FF;
 constexpr uint64_t INPUT_INTERVAL_MASK = 0xFFFF;
 
+// What "go" asks for, and the clock of the search it starts.
+struct SearchLimits {
+    int32_t depth_limit; // 0: as deep as the iterations go
+    bool depth_limited;
+    bool no_time_limit;
+    double time_budget;  // milliseconds
+    double safe_limit;   // ms after the start that the clock allows at most; < 0: no clock
+    bool hold_bestmove;  // "infinite" or "ponder": answer only after stop, quit or ponderhit
+    bool pondering;      // "ponder": ponderhit turns the search into a timed one
+    bool quit_requested; // "quit" arrived during the search
+    uint32_t start_time; // milliseconds of the clock
+    uint32_t deadline;
+};
+
+extern SearchLimits search_limits;
+
+// The search's own tables and results.
 struct SearchState {
     std::array<int32_t, 64 * 64> history;
     std::array<std::array<Move, SEARCH_PLIES>, SEARCH_PLIES> pv_table;
@@ -28,12 +50,6 @@ struct SearchState {
     std::array<Move, MAX_MOVES> root_moves;
     std::array<int32_t, MAX_MOVES> root_scores;
     int32_t iteration_depth;
-    int32_t depth_limit;
-    bool depth_limited;
-    bool no_time_limit;
-    double time_budget;  // milliseconds
-    uint32_t start_time; // milliseconds of the clock
-    uint32_t deadline;
     int32_t best_score;
     int32_t last_iteration_score;
     Move best_move;
@@ -42,16 +58,30 @@ struct SearchState {
     bool single_root_move;
     int32_t mate_reports;
     bool stop_flag;
-
-    // Set by the go command beyond the limits above.
-    double safe_limit;   // ms after the start that the clock allows at most; < 0: no clock
-    bool hold_bestmove;  // "infinite" or "ponder": answer only after stop, quit or ponderhit
-    bool pondering;      // "ponder": ponderhit turns the search into a timed one
-    bool quit_requested; // "quit" arrived during the search
-    bool silent;         // a bench search: prints nothing and reads no input
 };
 
 extern SearchState search_state;
+
+// Everything the search tells the front end, and the two things it asks of it. Set by the
+// front end before think(); QUIET_REPORTER tells nothing and reads no input.
+struct SearchReporter {
+    // A new best line at the root: its moves are line[0 .. length).
+    void (*best_line)(int32_t score, int32_t depth, uint32_t elapsed_ms, uint64_t nodes,
+                      const Move* line, int32_t length);
+    // The root move about to be searched, numbered from 1.
+    void (*current_move)(int32_t depth, Move move, int32_t number);
+    void (*iteration_end)(uint32_t elapsed_ms, uint64_t nodes);
+    // The answer (0: no legal move), to be played into the game.
+    void (*result)(Move best);
+    // Every 65536 nodes: input that arrived meanwhile may stop the search (stop_flag).
+    void (*poll_input)();
+    // After a search that ended by itself under "infinite" or "ponder": returns once stop,
+    // quit or ponderhit has released the answer.
+    void (*wait_for_release)();
+};
+
+extern const SearchReporter QUIET_REPORTER;
+extern SearchReporter search_reporter;
 
 // Counts one node; every 1024 nodes the clock and every 65536 the input are looked at.
 void poll();
@@ -59,6 +89,8 @@ inline void count_node() {
     if ((++pos.nodes & CLOCK_INTERVAL_MASK) == 0) poll();
 }
 
+// Forgets the previous game's answer, for a new game.
+void reset_search_result();
 void reset_search();
 void think();
 int32_t search_root();
@@ -74,15 +106,11 @@ void take_child_line(Move move);
 
 void score_moves(const Move* moves, int32_t* scores, int32_t count);
 void score_captures(const Move* moves, int32_t* scores, int32_t count);
-Move pick_next_move(Move* moves, int32_t* scores, int32_t i, int32_t count);
-// The same pick, for a loop that picks i = 0, 1, 2, ... in turn from one list: the same move,
-// found sooner.
+// Picks the best-scored move of moves[i .. count) and swaps it to moves[i], for a loop that picks
+// i = 0, 1, 2, ... in turn from one list.
 Move pick_next_in_turn(Move* moves, int32_t* scores, int32_t i, int32_t count);
 
 // The deadline moved on after a score drop, never past what the clock allows.
 uint32_t rearmed_deadline(uint32_t now);
-// After a search that ended by itself under "infinite" or "ponder": wait for stop, quit or
-// ponderhit (answering "isready" meanwhile) before "bestmove" may be printed.
-void wait_for_release();
 
 } // namespace tervane

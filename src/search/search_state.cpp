@@ -2,7 +2,26 @@
 
 namespace tervane {
 
+SearchLimits search_limits;
 SearchState search_state;
+
+namespace {
+
+void tell_no_line(int32_t, int32_t, uint32_t, uint64_t, const Move*, int32_t) {}
+void tell_no_move(int32_t, Move, int32_t) {}
+void tell_no_iteration(uint32_t, uint64_t) {}
+void take_no_result(Move) {}
+void read_no_input() {}
+
+} // namespace
+
+const SearchReporter QUIET_REPORTER = {tell_no_line,   tell_no_move,  tell_no_iteration,
+                                       take_no_result, read_no_input, read_no_input};
+SearchReporter search_reporter = QUIET_REPORTER;
+
+void reset_search_result() {
+    search_state.best_move = 0;
+}
 
 // Ordering knowledge is per move: a new "go" must not inherit the previous one's history,
 // killers or line. The limits, the clock and last_iteration_score belong to the caller.

@@ -1,7 +1,8 @@
 #include "uci/bench.h"
+#include "platform/platform.h"
 #include "position/position.h"
 #include "search/search.h"
-#include "uci/platform.h"
+#include "uci/uci.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -55,8 +56,8 @@ const std::array<const char*, BENCH_POSITION_COUNT> BENCH_POSITIONS = {
 };
 
 uint64_t bench_search(const char* fen, int depth) {
-    set_fen(fen);
-    auto& state = search_state;
+    set_up_position(fen);
+    auto& state = search_limits;
     state.depth_limit = depth;
     state.depth_limited = true;
     state.no_time_limit = true;
@@ -64,9 +65,10 @@ uint64_t bench_search(const char* fen, int depth) {
     state.safe_limit = -1;
     state.hold_bestmove = false;
     state.pondering = false;
-    state.silent = true;
+    const SearchReporter reporter = search_reporter;
+    search_reporter = QUIET_REPORTER;
     think();
-    state.silent = false;
+    search_reporter = reporter;
     return pos.nodes;
 }
 

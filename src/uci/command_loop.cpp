@@ -1,9 +1,9 @@
 #include "eval/eval.h"
-#include "movegen/move.h"
+#include "movegen/movegen.h"
+#include "platform/platform.h"
 #include "position/position.h"
 #include "search/search.h"
 #include "uci/input.h"
-#include "uci/platform.h"
 #include "uci/uci.h"
 
 #include <array>
@@ -58,10 +58,18 @@ int64_t read_integer(const char* text) {
 void init_tables() {
     init_platform();
     init_keys();
+    search_reporter = UCI_REPORTER;
+}
+
+void set_up_position(const char* fen) {
+    set_fen(fen);
+    reset_evaluation();
 }
 
 void new_game() {
     clear_game();
+    reset_evaluation();
+    reset_search_result();
 }
 
 bool execute_command(char* line) {
@@ -108,7 +116,7 @@ int command_loop() {
     while (read_line(line, LINE_CAPACITY)) {
         std::strcat(line, "\n");
         if (!execute_command(line)) return 0;
-        if (search_state.quit_requested) return 0;
+        if (search_limits.quit_requested) return 0;
     }
     return 0;
 }

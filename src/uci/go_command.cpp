@@ -67,7 +67,7 @@ GoLimits read_limits(const char* line) {
 } // namespace
 
 void set_time_budget(double time, double inc, double movestogo, double movetime) {
-    auto& state = search_state;
+    auto& state = search_limits;
     if (movestogo <= 0 || movestogo > 30) movestogo = 30;
     state.time_budget = 0;
     state.safe_limit = 0;
@@ -87,7 +87,7 @@ void set_time_budget(double time, double inc, double movestogo, double movetime)
 
 void apply_go_limits(const char* line) {
     const GoLimits limits = read_limits(line);
-    auto& state = search_state;
+    auto& state = search_limits;
     state.depth_limited = false;
     state.depth_limit = 0;
     state.no_time_limit = false;

@@ -1,7 +1,7 @@
 #include "uci/input.h"
 
+#include "platform/platform.h"
 #include "search/search.h"
-#include "uci/platform.h"
 #include "uci/uci.h"
 
 #include <array>
@@ -123,13 +123,13 @@ bool take_line(char* line, std::size_t capacity) {
 
 // Acts on one line seen during a search; true when the line was consumed by it.
 bool handle_search_line(const char* line) {
-    auto& state = search_state;
+    auto& state = search_limits;
     switch (match_command(line)) {
     case Command::STOP:
-        state.stop_flag = true;
+        search_state.stop_flag = true;
         return true;
     case Command::QUIT:
-        state.stop_flag = true;
+        search_state.stop_flag = true;
         state.quit_requested = true;
         return true;
     case Command::ISREADY:
@@ -180,7 +180,7 @@ bool search_stopped() {
 
 // A search that holds its answer is over once nothing holds it any more.
 bool search_released() {
-    return search_state.stop_flag || !search_state.hold_bestmove;
+    return search_state.stop_flag || !search_limits.hold_bestmove;
 }
 
 } // namespace
@@ -206,7 +206,7 @@ void poll_input() {
     if (closed) search_state.stop_flag = true;
 }
 
-void wait_for_stop_line() {
+void wait_for_release() {
     scan_lines(search_released);
     while (!search_released() && !closed) {
         make_room();
@@ -217,20 +217,6 @@ void wait_for_stop_line() {
 
 bool input_closed() {
     return closed;
-}
-
-void poll() {
-    auto& state = search_state;
-    // A signed difference, so that a budget below zero or a clock wrap stops at once.
-    if (!state.no_time_limit && static_cast<int32_t>(tick_count() - state.deadline) > 0) {
-        state.stop_flag = true;
-        return;
-    }
-    if ((pos.nodes & INPUT_INTERVAL_MASK) == 0 && !state.stop_flag && !state.silent) poll_input();
-}
-
-void wait_for_release() {
-    wait_for_stop_line();
 }
 
 } // namespace tervane

@@ -17,7 +17,7 @@ void poll_input();
 
 // Blocks until "stop", "quit", "ponderhit" (while pondering) or the end of input,
 // acting on search-time lines meanwhile.
-void wait_for_stop_line();
+void wait_for_release();
 
 // Starts the search-time scan at the oldest queued line.
 void begin_search_input();

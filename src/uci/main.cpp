@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
                                     : tervane::BENCH_DEFAULT_DEPTH;
         return tervane::bench_command(depth > 0 ? depth : tervane::BENCH_DEFAULT_DEPTH);
     }
-    tervane::set_fen(tervane::START_FEN);
+    tervane::set_up_position(tervane::START_FEN);
     return tervane::command_loop();
 }

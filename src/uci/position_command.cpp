@@ -1,4 +1,4 @@
-#include "movegen/move.h"
+#include "movegen/movegen.h"
 #include "position/position.h"
 #include "uci/uci.h"
 
@@ -13,9 +13,9 @@ void position_command(char* line) {
         fen += 4;
         // The FEN text ends at the space before "moves ".
         if (moves != nullptr && moves > line) moves[-1] = '\0';
-        set_fen(fen);
+        set_up_position(fen);
     } else {
-        set_fen(START_FEN);
+        set_up_position(START_FEN);
     }
     if (moves == nullptr) return;
 

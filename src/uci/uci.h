@@ -1,6 +1,8 @@
 // The front end: start-up, the command loop and the command handlers.
 #pragma once
 
+#include "search/search.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -38,12 +40,19 @@ int command_loop();
 // Runs one command line, which ends in its line feed. Returns false for "quit".
 bool execute_command(char* line);
 
+// The search's reports printed as info and bestmove lines; search-time input read meanwhile.
+extern const SearchReporter UCI_REPORTER;
+
+// Sets up the position of a FEN text for a new search: the board and the evaluation's memory.
+void set_up_position(const char* fen);
 void position_command(char* line);
 void go_command(const char* line);
+void perft_command(const char* line);
+// "ucinewgame": each layer forgets the previous game.
 void new_game();
 // Milliseconds of the clock kept back for the answer's way to the interface.
 constexpr double CLOCK_RESERVE_MS = 30;
-// Turns the side to move's clock into search_state.time_budget and safe_limit.
+// Turns the side to move's clock into search_limits.time_budget and safe_limit.
 void set_time_budget(double time, double inc, double movestogo, double movetime);
 // Reads a "go" line into the search limits, without searching.
 void apply_go_limits(const char* line);

@@ -1,36 +1,14 @@
-// Moves, move lists, the per-square target tables and the generators.
+// Move lists, the per-square target tables, the generators and perft counting.
 #pragma once
 
+#include "position/make_unmake.h"
+#include "position/move.h"
 #include "position/position.h"
 
 #include <array>
 #include <cstdint>
 
 namespace tervane {
-
-enum MoveKind : int32_t {
-    MOVE_NORMAL = 0,
-    MOVE_CASTLE = 1,
-    MOVE_EN_PASSANT = 2,
-    MOVE_DOUBLE_PUSH = 3,
-    MOVE_PROMOTE_QUEEN = 4,
-    MOVE_PROMOTE_ROOK = 5,
-    MOVE_PROMOTE_BISHOP = 6,
-    MOVE_PROMOTE_KNIGHT = 7,
-};
-
-constexpr Move move_word(int from, int to, int kind) {
-    return from + 64 * to + 4096 * kind;
-}
-constexpr int move_from(Move m) {
-    return m & 63;
-}
-constexpr int move_to(Move m) {
-    return (m >> 6) & 63;
-}
-constexpr int move_kind(Move m) {
-    return (m >> 12) & 255;
-}
 
 // The four promotions of a pawn move, queen first, as both generators list them.
 inline Move* append_promotions(Move* out, int from, int to) {
@@ -41,11 +19,6 @@ inline Move* append_promotions(Move* out, int from, int to) {
     out[3] = base + 4096 * MOVE_PROMOTE_KNIGHT;
     return out + 4;
 }
-
-constexpr Move CASTLE_WK_MOVE = 4484; // e1g1
-constexpr Move CASTLE_WQ_MOVE = 4228; // e1c1
-constexpr Move CASTLE_BK_MOVE = 8124; // e8g8
-constexpr Move CASTLE_BQ_MOVE = 7868; // e8c8
 
 // List capacities. Set-up keeps at most 16 pieces a side and no piece has more than 27
 // moves (a queen in the centre), so 432 moves at most. Each of those pieces captures at
@@ -80,6 +53,12 @@ extern const Bitboard king_rows_ascending;
 void gen_moves(Move* list, int32_t& count);
 void gen_captures(Move* list, int32_t& count);
 
+// castle_paths.cpp: no enemy piece attacks the squares the king crosses when castling.
+bool castle_path_safe_wk();
+bool castle_path_safe_wq();
+bool castle_path_safe_bk();
+bool castle_path_safe_bq();
+
 // legal.cpp
 void gen_legal_moves(Move* list, int32_t& count);
 void move_to_text(Move move, char* text); // text has room for 6 bytes
@@ -88,7 +67,7 @@ Move text_to_move(const char* text);      // at least 5 readable bytes; 0 when n
 // perft.cpp
 constexpr std::array<uint64_t, 10> perft_expected = {
     0, 20, 400, 8902, 197281, 4865609, 119060324, 3195901860ULL, 84998978956ULL, 2439530234167ULL};
+// Leaf count of the move tree below the current position, `depth` plies deep.
 uint64_t perft(int depth);
-void perft_command(const char* line);
 
 } // namespace tervane

@@ -1,6 +1,6 @@
-// The five attack questions of the engine: in check, and the four castling paths.
-#include "movegen/move.h"
-#include "position/king_attacks.h"
+// The four castling paths: whether an enemy piece attacks a square the king stands on,
+// crosses or lands on, read from the square tables.
+#include "movegen/movegen.h"
 #include "position/position.h"
 
 #include <initializer_list>
@@ -47,10 +47,6 @@ inline bool any_holds(std::initializer_list<Square> squares, PieceCode piece) {
 }
 
 } // namespace
-
-bool in_check() {
-    return side_to_move_in_check();
-}
 
 bool castle_path_safe_wk() {
     if (ray_meets(straight[E1][R1_NORTH], B_ROOK, B_QUEEN) ||

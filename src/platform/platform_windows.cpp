@@ -1,6 +1,6 @@
 #ifdef _WIN32
 
-#include "uci/platform.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <fcntl.h>

@@ -1,5 +1,5 @@
-// The in-check tests themselves, inline where they run: in make_move, which asks after every
-// move, and in in_check and gen_moves, which note the answer for make_move.
+// The in-check tests, inline where they run: in make_move, which asks after every
+// move, and in note_check_status (the search, gen_moves), which notes the answer for make_move.
 #pragma once
 
 #include "position/position.h"
@@ -79,7 +79,7 @@ template <int Side> inline Bitboard exposure_lines() {
 
 // Whether the side to move is in check, remembered for make_move at this ply with the lines
 // on which a move may expose the king.
-inline bool side_to_move_in_check() {
+inline bool note_check_status() {
     const int side = pos.side;
     const bool checked = side == 0 ? king_attacked<0>() : king_attacked<1>();
     pos.check_status[pos.ply] = check_status_of(side, checked);

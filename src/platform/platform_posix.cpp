@@ -1,6 +1,6 @@
 #ifndef _WIN32
 
-#include "uci/platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstdio>
