@@ -781,7 +781,7 @@ TEST(GenCaptures, SlidersSeeThroughEmptySquaresOnly) {
 }
 
 // Random legal play from every position of the perft suite: at each position reached,
-// the capture list is the capturing part of the full list in the same order, in_check
+// the capture list is the capturing part of the full list in the same order, note_check_status
 // agrees with plain geometry, and the castling tests agree when their preconditions hold.
 TEST(GenCaptures, EqualToTheCapturesOfGenMovesInRandomPlay) {
     std::vector<SuiteEntry> suite = read_suite();

@@ -94,7 +94,8 @@ void reset_search_result();
 void reset_search();
 void think();
 int32_t search_root();
-void print_info(int32_t score, int32_t depth);
+// A new best line at the root, passed on to the reporter.
+void report_best_line(int32_t score, int32_t depth);
 int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 int32_t repetition_count();
 int32_t quiesce(int32_t alpha, int32_t beta);

@@ -45,10 +45,10 @@ uint32_t rearmed_deadline(uint32_t now) {
     return deadline;
 }
 
-// Progress lines printed during this search.
+// Progress lines reported during this search.
 int32_t progress_lines = 0;
 
-void print_info(int32_t score, int32_t depth) {
+void report_best_line(int32_t score, int32_t depth) {
     SearchState& s = search_state;
     ++progress_lines;
     if (score > MATE_REPORT_BOUND || score < -MATE_REPORT_BOUND) ++s.mate_reports;
@@ -94,7 +94,7 @@ int32_t search_root() {
         best = score;
         s.best_score = score;
         take_child_line(move);
-        if (depth >= PROGRESS_MIN_DEPTH) print_info(score, depth);
+        if (depth >= PROGRESS_MIN_DEPTH) report_best_line(score, depth);
     }
     return s.best_score;
 }
@@ -149,7 +149,7 @@ void think() {
     // iteration reports its latest line once, before the move.
     if (!limits.depth_limited && progress_lines == 0 && line_length > 1) {
         s.pv_length[1] = line_length;
-        print_info(line_score, line_depth);
+        report_best_line(line_score, line_depth);
     }
     search_reporter.result(s.best_move);
 }
