@@ -133,9 +133,15 @@ TEST(PieceSquareTables, SquareColour) {
     int light_squares = 0;
     for (Square s = 0; s < 64; ++s) {
         light_squares += square_colour[s];
-        if (s % 8 < 7) EXPECT_NE(square_colour[s], square_colour[s + 1]) << s;
-        if (s < 56) EXPECT_NE(square_colour[s], square_colour[s + 8]) << s;
-        if (s % 8 < 7 && s < 56) EXPECT_EQ(square_colour[s], square_colour[s + 9]) << s;
+        if (s % 8 < 7) {
+            EXPECT_NE(square_colour[s], square_colour[s + 1]) << s;
+        }
+        if (s < 56) {
+            EXPECT_NE(square_colour[s], square_colour[s + 8]) << s;
+        }
+        if (s % 8 < 7 && s < 56) {
+            EXPECT_EQ(square_colour[s], square_colour[s + 9]) << s;
+        }
     }
     EXPECT_EQ(light_squares, 32);
 }
