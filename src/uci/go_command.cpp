@@ -67,41 +67,41 @@ GoLimits read_limits(const char* line) {
 } // namespace
 
 void set_time_budget(double time, double inc, double movestogo, double movetime) {
-    auto& state = search_limits;
+    auto& limits = search_limits;
     if (movestogo <= 0 || movestogo > 30) movestogo = 30;
-    state.time_budget = 0;
-    state.safe_limit = 0;
+    limits.time_budget = 0;
+    limits.safe_limit = 0;
     if (movetime > 0) {
-        state.time_budget = movetime - 50;
-        state.safe_limit = state.time_budget;
+        limits.time_budget = movetime - 50;
+        limits.safe_limit = limits.time_budget;
     } else if (time >= 0) {
         const double t = std::max(0.0, time * 0.95 - 1);
         const double b = ((movestogo - 1) * inc + t) / movestogo;
         // The answer takes a few milliseconds to reach the interface and its clock: on
         // a nearly empty clock every move would lose them until the flag falls.
         const double limit = std::clamp(time - CLOCK_RESERVE_MS, 0.0, t);
-        state.time_budget = std::min(b <= t ? b : t, limit);
-        state.safe_limit = limit;
+        limits.time_budget = std::min(b <= t ? b : t, limit);
+        limits.safe_limit = limit;
     }
 }
 
 void apply_go_limits(const char* line) {
-    const GoLimits limits = read_limits(line);
-    auto& state = search_limits;
-    state.depth_limited = false;
-    state.depth_limit = 0;
-    state.no_time_limit = false;
-    if (limits.depth > 0) {
-        state.depth_limit = static_cast<int32_t>(std::min(limits.depth, 1000.0));
-        state.depth_limited = true;
+    const GoLimits asked = read_limits(line);
+    auto& limits = search_limits;
+    limits.depth_limited = false;
+    limits.depth_limit = 0;
+    limits.no_time_limit = false;
+    if (asked.depth > 0) {
+        limits.depth_limit = static_cast<int32_t>(std::min(asked.depth, 1000.0));
+        limits.depth_limited = true;
     }
     const bool white = pos.side == 0;
-    set_time_budget(white ? limits.wtime : limits.btime, white ? limits.winc : limits.binc,
-                    limits.movestogo, limits.movetime);
-    if (limits.infinite || limits.ponder) state.no_time_limit = true;
-    state.hold_bestmove = limits.infinite || limits.ponder;
-    state.pondering = limits.ponder;
-    state.quit_requested = false;
+    set_time_budget(white ? asked.wtime : asked.btime, white ? asked.winc : asked.binc,
+                    asked.movestogo, asked.movetime);
+    if (asked.infinite || asked.ponder) limits.no_time_limit = true;
+    limits.hold_bestmove = asked.infinite || asked.ponder;
+    limits.pondering = asked.ponder;
+    limits.quit_requested = false;
 }
 
 void go_command(const char* line) {

@@ -123,27 +123,27 @@ bool take_line(char* line, std::size_t capacity) {
 
 // Acts on one line seen during a search; true when the line was consumed by it.
 bool handle_search_line(const char* line) {
-    auto& state = search_limits;
+    auto& limits = search_limits;
     switch (match_command(line)) {
     case Command::STOP:
         search_state.stop_flag = true;
         return true;
     case Command::QUIT:
         search_state.stop_flag = true;
-        state.quit_requested = true;
+        limits.quit_requested = true;
         return true;
     case Command::ISREADY:
         std::printf("readyok\n");
         return true;
     case Command::PONDERHIT:
-        if (state.pondering) {
+        if (limits.pondering) {
             // The opponent played the expected move: from now on our own clock runs.
-            state.pondering = false;
-            state.hold_bestmove = false;
-            state.no_time_limit = state.depth_limited;
-            state.start_time = tick_count();
-            state.deadline =
-                state.start_time + static_cast<uint32_t>(static_cast<int64_t>(state.time_budget));
+            limits.pondering = false;
+            limits.hold_bestmove = false;
+            limits.no_time_limit = limits.depth_limited;
+            limits.start_time = tick_count();
+            limits.deadline =
+                limits.start_time + static_cast<uint32_t>(static_cast<int64_t>(limits.time_budget));
         }
         return true;
     default:
