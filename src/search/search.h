@@ -13,15 +13,17 @@ namespace tervane {
 // Per-ply tables cover every ply the search can reach: the main search stops making
 // moves above ply 127 and the quiescence search returns at once above it.
 constexpr int SEARCH_PLIES = MAX_PLY + 2;
-constexpr int32_t MATE_SCORE = 1000000;
-constexpr int32_t NEG_INFINITY = -1000000;
-// Scores beyond this bound (either sign) are mates, reported in moves.
-constexpr int32_t MATE_REPORT_BOUND = 999744;
 constexpr int MAX_ITERATIONS = 64;
 // The clock is looked at every 1024 nodes, so that a short budget is not overrun by more
 // than a fraction of a millisecond; the input every 65536 nodes.
 constexpr uint64_t CLOCK_INTERVAL_MASK = 0x3FF;
 constexpr uint64_t INPUT_INTERVAL_MASK = 0xFFFF;
+
+// Scores: a mate found at ply p scores MATE_SCORE - p for the side that mates.
+constexpr int32_t MATE_SCORE = 1000000;
+constexpr int32_t NEG_INFINITY = -1000000;
+// Scores beyond this bound (either sign) are mates, reported in moves.
+constexpr int32_t MATE_REPORT_BOUND = 999744;
 
 // What "go" asks for, and the clock of the search it starts.
 struct SearchLimits {
@@ -33,6 +35,7 @@ struct SearchLimits {
     bool hold_bestmove;  // "infinite" or "ponder": answer only after stop, quit or ponderhit
     bool pondering;      // "ponder": ponderhit turns the search into a timed one
     bool quit_requested; // "quit" arrived during the search
+    // Set by think() when the search starts, and again by ponderhit.
     uint32_t start_time; // milliseconds of the clock
     uint32_t deadline;
 };
