@@ -37,8 +37,8 @@ constexpr int rank_of(Square s) {
 }
 
 // Bit counts. Most x86-64 processors count bits in one instruction, but the portable build
-// may not assume it: evaluate is compiled twice and the processor's answer, asked once at
-// start-up, picks the version. Without the instruction, sets that seldom hold more than a
+// may not assume it: there evaluate is compiled twice and the processor's answer, asked once
+// at start-up, picks the version. Without the instruction, sets that seldom hold more than a
 // square or two are counted bit by bit, larger ones in parallel.
 template <bool Popcnt> inline int32_t few_bits(Bitboard b) {
     if constexpr (Popcnt) {
@@ -340,6 +340,7 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
     return (total ^ negate) - negate;
 }
 
+#if defined(__x86_64__) || defined(_M_X64)
 [[gnu::target("popcnt")]] int32_t evaluate_popcnt() {
     return evaluate_with<true>();
 }
@@ -359,5 +360,13 @@ const bool has_popcnt = processor_counts_bits();
 int32_t evaluate() {
     return has_popcnt ? evaluate_popcnt() : evaluate_portable();
 }
+#else
+} // namespace
+
+// 64-bit ARM and WebAssembly count bits in one instruction on every processor.
+int32_t evaluate() {
+    return evaluate_with<true>();
+}
+#endif
 
 } // namespace tervane

@@ -5,7 +5,9 @@
 #include <bit>
 #include <limits>
 
+#if defined(__x86_64__) || defined(_M_X64)
 #include <emmintrin.h>
+#endif
 
 namespace tervane {
 
@@ -100,6 +102,7 @@ namespace {
 // Above every score: scores stay far below it.
 constexpr int32_t NO_CEILING = std::numeric_limits<int32_t>::max();
 
+#if defined(__x86_64__) || defined(_M_X64)
 // The highest score from i on, four at a time.
 inline int32_t highest_score(const int32_t* scores, int32_t i, int32_t count) {
     int32_t j = i;
@@ -131,6 +134,20 @@ inline int32_t first_holding(const int32_t* scores, int32_t i, int32_t count, in
     while (scores[j] != score) ++j;
     return j;
 }
+#else
+// Elsewhere plain loops, which the compiler may vectorise itself.
+inline int32_t highest_score(const int32_t* scores, int32_t i, int32_t count) {
+    int32_t best = NEG_INFINITY;
+    for (int32_t j = i; j < count; ++j) best = std::max(best, scores[j]);
+    return best;
+}
+
+inline int32_t first_holding(const int32_t* scores, int32_t i, int32_t count, int32_t score) {
+    int32_t j = i;
+    while (j < count && scores[j] != score) ++j;
+    return j;
+}
+#endif
 
 // The selection itself: the first of the highest scores from i on, exchanged into place i.
 // `ceiling` is a score that nothing from i on exceeds, so that a score equal to it ends the
