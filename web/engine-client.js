@@ -35,117 +35,117 @@ const CHANGES = 3;
 const RETRY_MS = 5;
 
 const ISOLATION_NEEDED =
-    'The engine needs a cross-origin isolated page: serve it with the headers ' +
-    'Cross-Origin-Opener-Policy: same-origin and Cross-Origin-Embedder-Policy: require-corp';
+  'The engine needs a cross-origin isolated page: serve it with the headers ' +
+  'Cross-Origin-Opener-Policy: same-origin and Cross-Origin-Embedder-Policy: require-corp';
 
 // `baseUrl`: the folder of tervane.js and tervane.wasm, relative to this module.
 // `options.args`: command-line arguments for the engine, such as ['bench', '5'].
 export function startEngine(baseUrl = './engine/', options = {}) {
-    let resolveReady;
-    let rejectReady;
-    const ready = new Promise((resolve, reject) => {
-        resolveReady = resolve;
-        rejectReady = reject;
-    });
-    let resolveExited;
-    const exited = new Promise((resolve) => {
-        resolveExited = resolve;
-    });
+  let resolveReady;
+  let rejectReady;
+  const ready = new Promise((resolve, reject) => {
+    resolveReady = resolve;
+    rejectReady = reject;
+  });
+  let resolveExited;
+  const exited = new Promise((resolve) => {
+    resolveExited = resolve;
+  });
 
-    let lineHandler = null;
-    const heldLines = [];
-    const engine = {
-        ready,
-        exited,
-        get onLine() {
-            return lineHandler;
-        },
-        set onLine(handler) {
-            lineHandler = handler;
-            while (lineHandler && heldLines.length > 0) lineHandler(heldLines.shift());
-        },
-        send(line) {},
-        close() {},
-        terminate() {},
-    };
+  let lineHandler = null;
+  const heldLines = [];
+  const engine = {
+    ready,
+    exited,
+    get onLine() {
+      return lineHandler;
+    },
+    set onLine(handler) {
+      lineHandler = handler;
+      while (lineHandler && heldLines.length > 0) lineHandler(heldLines.shift());
+    },
+    send(line) {},
+    close() {},
+    terminate() {},
+  };
 
-    if (typeof SharedArrayBuffer === 'undefined' || globalThis.crossOriginIsolated === false) {
-        rejectReady(new Error(ISOLATION_NEEDED));
-        resolveExited(1);
-        return engine;
-    }
-
-    const buffer = new SharedArrayBuffer(HEADER_BYTES + RING_BYTES);
-    const header = new Int32Array(buffer, 0, HEADER_BYTES / 4);
-    const data = new Uint8Array(buffer, HEADER_BYTES);
-    const encoder = new TextEncoder();
-    // Bytes sent and not yet in the ring, oldest first; `offset` of them written already.
-    const pending = [];
-    let offset = 0;
-    let retry = null;
-    let closing = false;
-
-    // Copies what fits of the pending bytes into the ring and wakes the engine.
-    function flush() {
-        retry = null;
-        let written = Atomics.load(header, WRITTEN);
-        const read = Atomics.load(header, READ);
-        let free = RING_BYTES - ((written - read) >>> 0);
-        const before = written;
-        while (pending.length > 0 && free > 0) {
-            const bytes = pending[0];
-            const count = Math.min(bytes.length - offset, free);
-            for (let i = 0; i < count; ++i) data[(written + i) & (RING_BYTES - 1)] = bytes[offset + i];
-            written = (written + count) | 0;
-            free -= count;
-            offset += count;
-            if (offset === bytes.length) {
-                pending.shift();
-                offset = 0;
-            }
-        }
-        if (written !== before) Atomics.store(header, WRITTEN, written);
-        if (pending.length === 0 && closing) Atomics.store(header, CLOSED, 1);
-        Atomics.add(header, CHANGES, 1);
-        Atomics.notify(header, CHANGES);
-        if (pending.length > 0) retry = setTimeout(flush, RETRY_MS);
-    }
-
-    const worker = new Worker(new URL('tervane.js', new URL(baseUrl, import.meta.url)));
-    worker.onmessage = (event) => {
-        const message = event.data;
-        if (typeof message === 'string') {
-            if (lineHandler) lineHandler(message);
-            else heldLines.push(message);
-        } else if (message.ready) {
-            resolveReady();
-        } else if (message.error !== undefined) {
-            console.error(`tervane: ${message.error}`);
-        } else if (message.exit !== undefined) {
-            resolveExited(message.exit);
-        }
-    };
-    worker.onerror = (event) => {
-        const error = new Error(`The engine's worker failed: ${event.message || event}`);
-        rejectReady(error);
-        resolveExited(1);
-    };
-
-    engine.send = (line) => {
-        if (closing) return;
-        pending.push(encoder.encode(`${line}\n`));
-        if (retry === null) flush();
-    };
-    engine.close = () => {
-        closing = true;
-        if (retry === null) flush();
-    };
-    engine.terminate = () => {
-        if (retry !== null) clearTimeout(retry);
-        worker.terminate();
-        resolveExited(1);
-    };
-
-    worker.postMessage({ input: buffer, args: options.args || [] });
+  if (typeof SharedArrayBuffer === 'undefined' || globalThis.crossOriginIsolated === false) {
+    rejectReady(new Error(ISOLATION_NEEDED));
+    resolveExited(1);
     return engine;
+  }
+
+  const buffer = new SharedArrayBuffer(HEADER_BYTES + RING_BYTES);
+  const header = new Int32Array(buffer, 0, HEADER_BYTES / 4);
+  const data = new Uint8Array(buffer, HEADER_BYTES);
+  const encoder = new TextEncoder();
+  // Bytes sent and not yet in the ring, oldest first; `offset` of them written already.
+  const pending = [];
+  let offset = 0;
+  let retry = null;
+  let closing = false;
+
+  // Copies what fits of the pending bytes into the ring and wakes the engine.
+  function flush() {
+    retry = null;
+    let written = Atomics.load(header, WRITTEN);
+    const read = Atomics.load(header, READ);
+    let free = RING_BYTES - ((written - read) >>> 0);
+    const before = written;
+    while (pending.length > 0 && free > 0) {
+      const bytes = pending[0];
+      const count = Math.min(bytes.length - offset, free);
+      for (let i = 0; i < count; ++i) data[(written + i) & (RING_BYTES - 1)] = bytes[offset + i];
+      written = (written + count) | 0;
+      free -= count;
+      offset += count;
+      if (offset === bytes.length) {
+        pending.shift();
+        offset = 0;
+      }
+    }
+    if (written !== before) Atomics.store(header, WRITTEN, written);
+    if (pending.length === 0 && closing) Atomics.store(header, CLOSED, 1);
+    Atomics.add(header, CHANGES, 1);
+    Atomics.notify(header, CHANGES);
+    if (pending.length > 0) retry = setTimeout(flush, RETRY_MS);
+  }
+
+  const worker = new Worker(new URL('tervane.js', new URL(baseUrl, import.meta.url)));
+  worker.onmessage = (event) => {
+    const message = event.data;
+    if (typeof message === 'string') {
+      if (lineHandler) lineHandler(message);
+      else heldLines.push(message);
+    } else if (message.ready) {
+      resolveReady();
+    } else if (message.error !== undefined) {
+      console.error(`tervane: ${message.error}`);
+    } else if (message.exit !== undefined) {
+      resolveExited(message.exit);
+    }
+  };
+  worker.onerror = (event) => {
+    const error = new Error(`The engine's worker failed: ${event.message || event}`);
+    rejectReady(error);
+    resolveExited(1);
+  };
+
+  engine.send = (line) => {
+    if (closing) return;
+    pending.push(encoder.encode(`${line}\n`));
+    if (retry === null) flush();
+  };
+  engine.close = () => {
+    closing = true;
+    if (retry === null) flush();
+  };
+  engine.terminate = () => {
+    if (retry !== null) clearTimeout(retry);
+    worker.terminate();
+    resolveExited(1);
+  };
+
+  worker.postMessage({ input: buffer, args: options.args || [] });
+  return engine;
 }

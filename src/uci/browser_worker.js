@@ -12,42 +12,42 @@
 //   3 changes: bumped by the page after every write and on closing; the engine waits on it
 Module['noInitialRun'] = true;
 Module['print'] = function (line) {
-    postMessage(line);
+  postMessage(line);
 };
 Module['printErr'] = function (line) {
-    postMessage({ error: line });
+  postMessage({ error: line });
 };
 
 (function () {
-    let runtimeReady = false;
-    let start = null;
+  let runtimeReady = false;
+  let start = null;
 
-    function run() {
-        if (!runtimeReady || start === null) return;
-        const buffer = start.input;
-        Module.tervaneInput = {
-            header: new Int32Array(buffer, 0, 4),
-            data: new Uint8Array(buffer, 16),
-        };
-        postMessage({ ready: true });
-        let status = 0;
-        try {
-            status = Module['callMain'](start.args || []);
-        } catch (error) {
-            // An ExitStatus from exit(), or a fault of the engine.
-            status = error && typeof error.status === 'number' ? error.status : 1;
-            if (!(error && typeof error.status === 'number')) postMessage({ error: String(error) });
-        }
-        postMessage({ exit: status });
+  function run() {
+    if (!runtimeReady || start === null) return;
+    const buffer = start.input;
+    Module.tervaneInput = {
+      header: new Int32Array(buffer, 0, 4),
+      data: new Uint8Array(buffer, 16),
+    };
+    postMessage({ ready: true });
+    let status = 0;
+    try {
+      status = Module['callMain'](start.args || []);
+    } catch (error) {
+      // An ExitStatus from exit(), or a fault of the engine.
+      status = error && typeof error.status === 'number' ? error.status : 1;
+      if (!(error && typeof error.status === 'number')) postMessage({ error: String(error) });
     }
+    postMessage({ exit: status });
+  }
 
-    Module['onRuntimeInitialized'] = function () {
-        runtimeReady = true;
-        run();
-    };
-    self.onmessage = function (event) {
-        if (start !== null) return;
-        start = event.data;
-        run();
-    };
+  Module['onRuntimeInitialized'] = function () {
+    runtimeReady = true;
+    run();
+  };
+  self.onmessage = function (event) {
+    if (start !== null) return;
+    start = event.data;
+    run();
+  };
 })();

@@ -27,23 +27,23 @@ runInThisContext(readFileSync(workerData.script, 'utf8'), { filename: workerData
 `;
 
 class NodeWorker {
-    constructor(url) {
-        const script = fileURLToPath(url);
-        this.onmessage = null;
-        this.onerror = null;
-        this.thread = new ThreadWorker(WORKER_SCOPE, {
-            eval: true,
-            workerData: { url: url.href, script, wasm: script.replace(/\.js$/, '.wasm') },
-        });
-        this.thread.on('message', (data) => this.onmessage && this.onmessage({ data }));
-        this.thread.on('error', (error) => this.onerror && this.onerror(error));
-    }
-    postMessage(data) {
-        this.thread.postMessage(data);
-    }
-    terminate() {
-        this.thread.terminate();
-    }
+  constructor(url) {
+    const script = fileURLToPath(url);
+    this.onmessage = null;
+    this.onerror = null;
+    this.thread = new ThreadWorker(WORKER_SCOPE, {
+      eval: true,
+      workerData: { url: url.href, script, wasm: script.replace(/\.js$/, '.wasm') },
+    });
+    this.thread.on('message', (data) => this.onmessage && this.onmessage({ data }));
+    this.thread.on('error', (error) => this.onerror && this.onerror(error));
+  }
+  postMessage(data) {
+    this.thread.postMessage(data);
+  }
+  terminate() {
+    this.thread.terminate();
+  }
 }
 globalThis.Worker = NodeWorker;
 
@@ -52,20 +52,20 @@ const directory = process.argv[2] || resolve(root, 'web/engine');
 // Read by the module itself from its file, so that it needs no package.json saying it is one.
 const clientFile = resolve(root, 'web/engine-client.js');
 const clientText = readFileSync(clientFile, 'utf8').replaceAll(
-    'import.meta.url',
-    JSON.stringify(pathToFileURL(clientFile).href),
+  'import.meta.url',
+  JSON.stringify(pathToFileURL(clientFile).href),
 );
 const { startEngine } = await import(
-    `data:text/javascript;base64,${Buffer.from(clientText).toString('base64')}`
+  `data:text/javascript;base64,${Buffer.from(clientText).toString('base64')}`
 );
 
 const engine = startEngine(pathToFileURL(`${resolve(directory)}/`).href, {
-    args: process.argv.slice(3),
+  args: process.argv.slice(3),
 });
 engine.onLine = (line) => process.stdout.write(`${line}\n`);
 engine.ready.catch((error) => {
-    process.stderr.write(`${error.message}\n`);
-    process.exit(1);
+  process.stderr.write(`${error.message}\n`);
+  process.exit(1);
 });
 const input = createInterface({ input: process.stdin, crlfDelay: Infinity });
 input.on('line', (line) => engine.send(line));

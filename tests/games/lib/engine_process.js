@@ -13,7 +13,7 @@ function enginePath() {
 }
 
 class EngineProcess {
-  constructor(file = enginePath()) {
+  constructor(file = enginePath(), args = []) {
     this.file = file;
     this.lines = []; // every complete line received, in order
     this.cursor = 0; // lines before it have been consumed by expect()
@@ -21,7 +21,7 @@ class EngineProcess {
     this.stderr = '';
     this.waiters = [];
     this.exit = null; // { code, signal, at } once the process has ended
-    this.proc = spawn(file, [], { stdio: ['pipe', 'pipe', 'pipe'] });
+    this.proc = spawn(file, args, { stdio: ['pipe', 'pipe', 'pipe'] });
     this.proc.stdout.setEncoding('utf8');
     this.proc.stderr.setEncoding('utf8');
     this.proc.stdout.on('data', (chunk) => this.receive(chunk));
