@@ -121,6 +121,10 @@ export function startEngine(baseUrl = './engine/', options = {}) {
       resolveReady();
     } else if (message.error !== undefined) {
       console.error(`tervane: ${message.error}`);
+      if (message.fatal) {
+        rejectReady(new Error(`The engine failed: ${message.error}`));
+        resolveExited(1);
+      }
     } else if (message.exit !== undefined) {
       resolveExited(message.exit);
     }

@@ -2,8 +2,9 @@
 //
 // The page starts the worker, then posts { input, args }: `input` is the SharedArrayBuffer of
 // the input ring, `args` the command-line arguments (none for the usual command loop). The
-// worker answers { ready: true } once the engine runs, each output line as a string, and
-// { exit: status } when the engine has ended (after "quit" or the end of input).
+// worker answers { ready: true } once the engine runs, each output line as a string,
+// { error: text, fatal } for a message on standard error or a failure (fatal: the engine is
+// not running), and { exit: status } when the engine has ended ("quit", the end of input).
 //
 // The ring: an Int32Array header of four words, then the data bytes (a power of two of them).
 //   0 written: bytes written so far, modulo 2^32 (page)
@@ -16,6 +17,10 @@ Module['print'] = function (line) {
 };
 Module['printErr'] = function (line) {
   postMessage({ error: line });
+};
+// The engine could not start (its wasm file missing, say) or failed.
+Module['onAbort'] = function (what) {
+  postMessage({ error: String(what), fatal: true });
 };
 
 (function () {

@@ -12,92 +12,92 @@ failed=0
 
 # Installs the cross compiler, qemu-user, Emscripten and acorn (its optimiser's parser) when missing.
 install_missing() {
-  local packages=()
-  command -v aarch64-linux-gnu-g++ >/dev/null || packages+=(g++-aarch64-linux-gnu)
-  command -v qemu-aarch64 >/dev/null || packages+=(qemu-user)
-  command -v emcc >/dev/null || packages+=(emscripten)
-  [ -f /usr/share/nodejs/acorn/package.json ] || packages+=(node-acorn)
-  [ ${#packages[@]} -eq 0 ] && return 0
-  local sudo=()
-  if [ "$(id -u)" != 0 ]; then
-    command -v sudo >/dev/null || return 1
-    sudo=(sudo -n)
-  fi
-  echo "Installing ${packages[*]}"
-  local log="${TMPDIR:-/tmp}/tervane-cross-apt.log"
-  if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1 ||
-    ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-      --no-install-recommends "${packages[@]}" >>"$log" 2>&1; then
-    tail -n 5 "$log"
-    return 1
-  fi
+    local packages=()
+    command -v aarch64-linux-gnu-g++ >/dev/null || packages+=(g++-aarch64-linux-gnu)
+    command -v qemu-aarch64 >/dev/null || packages+=(qemu-user)
+    command -v emcc >/dev/null || packages+=(emscripten)
+    [ -f /usr/share/nodejs/acorn/package.json ] || packages+=(node-acorn)
+    [ ${#packages[@]} -eq 0 ] && return 0
+    local sudo=()
+    if [ "$(id -u)" != 0 ]; then
+        command -v sudo >/dev/null || return 1
+        sudo=(sudo -n)
+    fi
+    echo "Installing ${packages[*]}"
+    local log="${TMPDIR:-/tmp}/tervane-cross-apt.log"
+    if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1 ||
+        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+            --no-install-recommends "${packages[@]}" >>"$log" 2>&1; then
+        tail -n 5 "$log"
+        return 1
+    fi
 }
 
 # check NAME COMMAND...: the engine started by COMMAND answers bench and the session as the
 # native build does, and a running search hears "stop" and "isready".
 check() {
-  local name=$1 out=$2
-  shift 2
-  if ! diff <(grep -v '^Nodes/second' "$out/bench.native") \
-    <("$@" bench "$bench_depth" </dev/null | grep -v '^Nodes/second') >"$out/bench.diff"; then
-    echo "FAILED $name: bench $bench_depth differs from the native build's"
-    head -n 20 "$out/bench.diff"
-    failed=1
-  else
-    echo "ok     $name: bench $bench_depth, $(awk '/^Nodes searched/ {print $4}' "$out/bench.native") nodes"
-  fi
-  if ! node tests/cross/session.mjs tests/cross/session.uci "$@" >"$out/session.txt" ||
-    ! diff "$out/session.native" "$out/session.txt" >"$out/session.diff"; then
-    echo "FAILED $name: the session's answers differ from the native build's"
-    head -n 20 "$out/session.diff"
-    failed=1
-  else
-    echo "ok     $name: session (perft 4 and 5, searches to depths 5 to 8) answered alike"
-  fi
-  if ! node tests/cross/session.mjs tests/cross/stop.uci "$@" >"$out/stop.txt"; then
-    echo "FAILED $name: a running search did not answer isready or stop"
-    failed=1
-  else
-    echo "ok     $name: isready and stop reach a running search"
-  fi
+    local name=$1 out=$2
+    shift 2
+    if ! diff <(grep -v '^Nodes/second' "$out/bench.native") \
+        <("$@" bench "$bench_depth" </dev/null | grep -v '^Nodes/second') >"$out/bench.diff"; then
+        echo "FAILED $name: bench $bench_depth differs from the native build's"
+        head -n 20 "$out/bench.diff"
+        failed=1
+    else
+        echo "ok     $name: bench $bench_depth, $(awk '/^Nodes searched/ {print $4}' "$out/bench.native") nodes"
+    fi
+    if ! node tests/cross/session.mjs tests/cross/session.uci "$@" >"$out/session.txt" ||
+        ! diff "$out/session.native" "$out/session.txt" >"$out/session.diff"; then
+        echo "FAILED $name: the session's answers differ from the native build's"
+        head -n 20 "$out/session.diff"
+        failed=1
+    else
+        echo "ok     $name: session (perft 4 and 5, searches to depths 5 to 8) answered alike"
+    fi
+    if ! node tests/cross/session.mjs tests/cross/stop.uci "$@" >"$out/stop.txt"; then
+        echo "FAILED $name: a running search did not answer isready or stop"
+        failed=1
+    else
+        echo "ok     $name: isready and stop reach a running search"
+    fi
 }
 
 # Runs a build step with its output kept aside, shown only when the step fails.
 quietly() {
-  local log="${TMPDIR:-/tmp}/tervane-cross-build.log"
-  "$@" >"$log" 2>&1 || { tail -n 30 "$log"; return 1; }
+    local log="${TMPDIR:-/tmp}/tervane-cross-build.log"
+    "$@" >"$log" 2>&1 || { tail -n 30 "$log"; return 1; }
 }
 
 # The native build's answers, the reference for both.
 reference() {
-  local out=$1
-  mkdir -p "$out"
-  build/tervane bench "$bench_depth" >"$out/bench.native"
-  node tests/cross/session.mjs tests/cross/session.uci build/tervane >"$out/session.native"
+    local out=$1
+    mkdir -p "$out"
+    build/tervane bench "$bench_depth" >"$out/bench.native"
+    node tests/cross/session.mjs tests/cross/session.uci build/tervane >"$out/session.native"
 }
 
 install_missing || echo "Some cross tools could not be installed; their checks are skipped"
 [ -x build/tervane ] || { echo "build/tervane is missing: build the native engine first"; exit 1; }
 
 if command -v aarch64-linux-gnu-g++ >/dev/null && command -v qemu-aarch64 >/dev/null; then
-  echo "Building build-arm/tervane (64-bit ARM)"
-  quietly cmake --no-warn-unused-cli -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-    -DTERVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
-  quietly cmake --build build-arm --target tervane -j2
-  reference build-arm/check
-  check "ARM under qemu" build-arm/check qemu-aarch64 build-arm/tervane
+    echo "Building build-arm/tervane (64-bit ARM)"
+    quietly cmake --no-warn-unused-cli -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+        -DTERVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+    quietly cmake --build build-arm --target tervane -j2
+    reference build-arm/check
+    check "ARM under qemu" build-arm/check qemu-aarch64 build-arm/tervane
 else
-  echo "ARM checks skipped: g++-aarch64-linux-gnu or qemu-user is missing"
+    echo "ARM checks skipped: g++-aarch64-linux-gnu or qemu-user is missing"
 fi
 
 if command -v emcmake >/dev/null && [ -f /usr/share/nodejs/acorn/package.json ]; then
-  echo "Building build-wasm/tervane.js and tervane.wasm (WebAssembly)"
-  quietly emcmake cmake -S . -B build-wasm -DTERVANE_WASM=ON -DCMAKE_BUILD_TYPE=Release
-  quietly cmake --build build-wasm -j2
-  reference build-wasm/check
-  check "WebAssembly under Node.js" build-wasm/check node tests/cross/wasm_engine.mjs build-wasm
+    echo "Building build-wasm/tervane.js and tervane.wasm (WebAssembly)"
+    quietly emcmake cmake -S . -B build-wasm -DTERVANE_WASM=ON -DCMAKE_BUILD_TYPE=Release
+    quietly cmake --build build-wasm -j2
+    reference build-wasm/check
+    check "WebAssembly under Node.js" build-wasm/check node tests/cross/wasm_engine.mjs build-wasm
 else
-  echo "WebAssembly checks skipped: emscripten or node-acorn is missing"
+    echo "WebAssembly checks skipped: emscripten or node-acorn is missing"
 fi
 
 echo "Cross builds checked in $(($(date +%s) - started)) s"
