@@ -4,7 +4,7 @@
 // writes command lines into a ring in shared memory, which the functions of
 // platform_browser.js read; output lines leave as messages to the page (browser_worker.js).
 
-#include "uci/platform.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <emscripten.h>
