@@ -19,7 +19,7 @@
 //
 // The engine keeps its usual synchronous command loop in the worker: lines are read in the
 // order they were sent, and "stop", "isready" and "quit" reach a running search, which looks
-// at its input every few thousand nodes. Lines that arrive before `onLine` is set are kept
+// at its input every 65536 nodes (a few hundredths of a second). Lines that arrive before `onLine` is set are kept
 // for it. Also: `close()` ends the engine's input (it then exits as at the end of standard
 // input), `terminate()` ends the worker at once, `exited` is a Promise of the exit status.
 
