@@ -72,9 +72,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # lintian then finds no error and no warning. It notes, as information only, that the
   # binary keeps the compiler's .comment section (CPack's strip leaves it) and is built
-  # without Debian's hardening flags (-D_FORTIFY_SOURCE, -Wl,-z,now): the Release build is
-  # the one that OpenBench and the speed measurements use, and a package has no reason to
-  # search differently from it.
+  # without Debian's hardening flags (-D_FORTIFY_SOURCE, -Wl,-z,now): the package holds the
+  # same Release build as OpenBench and the speed measurements use.
 endif()
 
 include(CPack)
