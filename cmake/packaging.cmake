@@ -69,6 +69,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   # The dependencies are the libraries the binary needs, as dpkg-shlibdeps finds them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_checks.cmake)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # lintian then finds no error and no warning. It notes, as information only, that the
   # binary keeps the compiler's .comment section (CPack's strip leaves it) and is built

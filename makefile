@@ -1,0 +1,34 @@
+# The one-line build that testing frameworks such as OpenBench expect, on top of CMake:
+#   make                        the Release engine, in build-make/<compiler>/tervane
+#   make EXE=path               the same, then copied to path (".exe" added on Windows)
+#   make EXE=path CXX=clang++   with another compiler, in a build folder of its own
+# Run "make -j N" to build with N jobs.
+
+EXE ?=
+
+ifeq ($(OS),Windows_NT)
+    SUFFIX := .exe
+    GENERATOR := -G "MinGW Makefiles"
+else
+    SUFFIX :=
+    GENERATOR :=
+endif
+
+BUILD_DIR := build-make/$(notdir $(firstword $(CXX)))
+ENGINE := $(BUILD_DIR)/tervane$(SUFFIX)
+
+.PHONY: all engine clean
+
+all: engine
+ifneq ($(EXE),)
+	cmake -E copy $(ENGINE) $(EXE:%$(SUFFIX)=%)$(SUFFIX)
+endif
+
+# CMake itself knows when to build again; the engine's tests are not needed here.
+engine:
+	cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_CXX_COMPILER=$(CXX) -DTERVANE_TESTS=OFF
+	+cmake --build $(BUILD_DIR) --target tervane
+
+clean:
+	cmake -E rm -rf build-make
