@@ -6,6 +6,8 @@
 # they are missing or out of date.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# shellcheck source=tests/apt_install.sh
+source tests/apt_install.sh
 
 started=$(date +%s)
 version=1.7
@@ -26,20 +28,7 @@ install_missing() {
     command -v groff >/dev/null || packages+=(groff-base)
     command -v lintian >/dev/null || packages+=(lintian)
     command -v "$mingw" >/dev/null || packages+=(g++-mingw-w64-x86-64-posix)
-    [ ${#packages[@]} -eq 0 ] && return 0
-    local sudo=()
-    if [ "$(id -u)" != 0 ]; then
-        command -v sudo >/dev/null || return 1
-        sudo=(sudo -n)
-    fi
-    echo "Installing ${packages[*]}"
-    local log="${TMPDIR:-/tmp}/tervane-package-apt.log"
-    if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1 ||
-        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-            --no-install-recommends "${packages[@]}" >>"$log" 2>&1; then
-        tail -n 5 "$log"
-        return 1
-    fi
+    apt_install package "${packages[@]}"
 }
 
 install_missing || echo "Some tools could not be installed; the checks that need them are skipped"
@@ -88,9 +77,9 @@ tgz="$work/packages/tervane-$version-Linux.tar.gz"
     fail "the .tar.gz holds: $(tar tzf "$tgz")"
 
 DESTDIR="$work/destdir" cmake --install build --prefix /opt/tervane >/dev/null
-[ -x "$work/destdir/opt/tervane/games/tervane" ] &&
-    [ -f "$work/destdir/opt/tervane/share/man/man6/tervane.6.gz" ] ||
-    fail "cmake --install with DESTDIR and --prefix"
+for installed in games/tervane share/man/man6/tervane.6.gz share/doc/tervane/README.md; do
+    [ -f "$work/destdir/opt/tervane/$installed" ] || fail "cmake --install with DESTDIR and --prefix: no $installed"
+done
 
 echo "Rendering the manual page"
 page="$work/root/usr/share/man/man6/tervane.6.gz"
