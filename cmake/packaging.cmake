@@ -9,10 +9,15 @@ string(REGEX MATCH "[0-9]+(\\.[0-9]+)*" TERVANE_VERSION "${TERVANE_VERSION_LINE}
 if(NOT TERVANE_VERSION)
   message(FATAL_ERROR "No ENGINE_VERSION found in src/uci/uci.h")
 endif()
-# Its changelog (Debian's format, installed with the package) starts with this version's entry.
+# The changelog (Debian's format, installed with the package) starts with this version's
+# entry, and the manual page is this version's.
 file(STRINGS "${PROJECT_SOURCE_DIR}/doc/changelog" TERVANE_CHANGELOG_TOP LIMIT_COUNT 1)
 if(NOT TERVANE_CHANGELOG_TOP MATCHES "^tervane \\(${TERVANE_VERSION}\\) ")
   message(FATAL_ERROR "doc/changelog does not start with an entry for ${TERVANE_VERSION}")
+endif()
+file(STRINGS "${PROJECT_SOURCE_DIR}/doc/tervane.6" TERVANE_MAN_TITLE REGEX "^\\.TH ")
+if(NOT TERVANE_MAN_TITLE MATCHES "\"Tervane ${TERVANE_VERSION}\"")
+  message(FATAL_ERROR "doc/tervane.6 is not the manual page of Tervane ${TERVANE_VERSION}")
 endif()
 
 set(CPACK_PACKAGE_NAME tervane)

@@ -10,7 +10,6 @@ cd "$(dirname "$0")/../.."
 source tests/apt_install.sh
 
 started=$(date +%s)
-version=1.7
 mingw=x86_64-w64-mingw32-g++-posix
 work=$(mktemp -d "${TMPDIR:-/tmp}/tervane-package.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -39,7 +38,7 @@ done
 # The engine as installed from a package: the UCI handshake over a pipe, --version, bench.
 check_engine() {
     local engine=$1 what=$2
-    local expected=$'Tervane 1.7\nUCI chess engine\nid name Tervane 1.7\nid author Orsolen\nuciok\nreadyok'
+    local expected="Tervane $version"$'\nUCI chess engine\n'"id name Tervane $version"$'\nid author Orsolen\nuciok\nreadyok'
     [ "$(printf 'uci\nisready\nquit\n' | timeout 10 "$engine")" = "$expected" ] ||
         fail "$what does not answer uci and isready"
     [ "$(timeout 10 "$engine" --version)" = "Tervane $version" ] || fail "$what --version"
@@ -52,6 +51,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cpack --config build/CPackConfig.cmake -B "$work/packages" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log"; fail "cpack"; }
 reference_nodes=$(build/tervane bench 2 | tail -n 2 | head -n 1)
+version=$(build/tervane --version)
+version=${version#Tervane }
 
 deb="$work/packages/tervane_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "no $deb"
