@@ -35,6 +35,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "hand-tuned evaluation, single-threaded, with no options and no files.\n"
   "A bench command gives the node count and speed that testing frameworks use.")
 set(CPACK_STRIP_FILES ON)
+# "make package_source": the sources only, without builds and installed test modules.
+set(CPACK_SOURCE_GENERATOR TGZ)
+set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/\\.git$" "/build[^/]*/" "/node_modules/" "/fuzz-out/")
 
 if(WIN32)
   # A folder to unpack anywhere: the engine and its README side by side.

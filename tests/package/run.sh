@@ -39,8 +39,10 @@ done
 check_engine() {
     local engine=$1 what=$2
     local expected="Tervane $version"$'\nUCI chess engine\n'"id name Tervane $version"$'\nid author Orsolen\nuciok\nreadyok'
-    [ "$(printf 'uci\nisready\nquit\n' | timeout 10 "$engine")" = "$expected" ] ||
-        fail "$what does not answer uci and isready"
+    local answer
+    answer=$(printf 'uci\nisready\nquit\n' | timeout 10 "$engine") ||
+        fail "$what ends the session with status $?"
+    [ "$answer" = "$expected" ] || fail "$what answers uci and isready with:"$'\n'"$answer"
     [ "$(timeout 10 "$engine" --version)" = "Tervane $version" ] || fail "$what --version"
     [ "$(timeout 60 "$engine" bench 2 | tail -n 2 | head -n 1)" = "$reference_nodes" ] ||
         fail "$what bench 2 does not search like build/tervane"
