@@ -1,5 +1,5 @@
 # Cross-compiles the engine for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix):
-#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTERVANE_TESTS=OFF
+#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 #   cmake --build build-windows --target tervane
 # The result, build-windows/tervane.exe, is linked statically: it needs no DLL beyond the ones
 # every Windows installation has.

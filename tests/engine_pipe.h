@@ -22,11 +22,15 @@ struct Engine {
     int from_engine = -1;
     std::string pending; // bytes read but not yet returned as lines
     bool eof = false;
+    int from_errors = -1; // standard error, when captured
 };
 
-inline Engine start(const std::vector<std::string>& args = {}) {
-    int in_pipe[2], out_pipe[2];
+// With `capture_errors` the engine's standard error goes to a pipe that read_errors
+// reads; otherwise it is the test's own.
+inline Engine start(const std::vector<std::string>& args = {}, bool capture_errors = false) {
+    int in_pipe[2], out_pipe[2], error_pipe[2] = {-1, -1};
     if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0) return {};
+    if (capture_errors && pipe(error_pipe) != 0) return {};
     signal(SIGPIPE, SIG_IGN);
     Engine engine;
     engine.pid = fork();
@@ -34,6 +38,10 @@ inline Engine start(const std::vector<std::string>& args = {}) {
         dup2(in_pipe[0], STDIN_FILENO);
         dup2(out_pipe[1], STDOUT_FILENO);
         close(in_pipe[0]), close(in_pipe[1]), close(out_pipe[0]), close(out_pipe[1]);
+        if (capture_errors) {
+            dup2(error_pipe[1], STDERR_FILENO);
+            close(error_pipe[0]), close(error_pipe[1]);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(TERVANE_BINARY));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -45,6 +53,10 @@ inline Engine start(const std::vector<std::string>& args = {}) {
     close(out_pipe[1]);
     engine.to_engine = in_pipe[1];
     engine.from_engine = out_pipe[0];
+    if (capture_errors) {
+        close(error_pipe[1]);
+        engine.from_errors = error_pipe[0];
+    }
     return engine;
 }
 
@@ -124,6 +136,24 @@ inline int wait_exit(Engine& engine, int timeout_ms = 10000) {
     close_input(engine);
     close(engine.from_engine);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Everything the engine wrote to its captured standard error, up to its end or a pause of
+// `timeout_ms`; call it once the engine has ended.
+inline std::string read_errors(Engine& engine, int timeout_ms = 10000) {
+    std::string errors;
+    pollfd request{engine.from_errors, POLLIN, 0};
+    char chunk[4096];
+    for (;;) {
+        if (poll(&request, 1, timeout_ms) <= 0) break;
+        ssize_t n = read(engine.from_errors, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        errors.append(chunk, static_cast<size_t>(n));
+    }
+    close(engine.from_errors);
+    engine.from_errors = -1;
+    return errors;
 }
 
 // Whatever the engine printed after `command` until "readyok": a complete reply.

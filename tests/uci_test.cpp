@@ -290,3 +290,52 @@ TEST(Search, RepliesKeepTheOrderOfTheirLines) {
         }
     }
 }
+
+// Each command line runs with its input left open: ending by itself shows that it read none.
+TEST(CommandLine, AnswersAndExitsWithoutReadingInput) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        size_t line_count; // of standard output
+        Lines last_lines;  // by their start
+        bool usage_error;  // the usage goes to standard error, nothing to standard output
+    };
+    const Lines usage = {"Usage: tervane ", "       tervane bench [DEPTH] ",
+                         "       tervane --help ", "       tervane --version "};
+    const Case cases[] = {
+        {{"--version"}, 0, 1, {"Tervane 1.7"}, false},
+        {{"--help"}, 0, 4, usage, false},
+        {{"-h"}, 0, 4, usage, false},
+        {{"bench", "1"},
+         0,
+         43,
+         {"Position 40/40: ", "", "Nodes searched  : ", "Nodes/second    : "},
+         false},
+        {{"--bogus"}, 2, 0, {}, true},
+        {{"-v"}, 2, 0, {}, true},
+        {{"uci"}, 2, 0, {}, true},
+        {{"Bench"}, 2, 0, {}, true},
+        {{""}, 2, 0, {}, true},
+        {{"--version", "--help"}, 2, 0, {}, true},
+        {{"-h", "bench"}, 2, 0, {}, true},
+    };
+    std::string help_text;
+    for (const Case& c : cases) {
+        const std::string name = testing::PrintToString(c.args);
+        Engine engine = engine_pipe::start(c.args, true);
+        Lines lines;
+        while (auto line = read_line(engine)) lines.push_back(*line);
+        EXPECT_TRUE(engine.eof) << name;
+        EXPECT_EQ(engine_pipe::wait_exit(engine), c.status) << name;
+        const std::string errors = engine_pipe::read_errors(engine);
+        EXPECT_EQ(lines.size(), c.line_count) << name;
+        for (size_t i = 0; i < c.last_lines.size() && i < lines.size(); ++i) {
+            const std::string& line = lines[lines.size() - c.last_lines.size() + i];
+            EXPECT_TRUE(starts_with(line, c.last_lines[i])) << name << ": " << line;
+        }
+        if (c.args == std::vector<std::string>{"--help"}) {
+            for (const std::string& line : lines) help_text += line + "\n";
+        }
+        EXPECT_EQ(errors, c.usage_error ? help_text : "") << name;
+    }
+}

@@ -1,0 +1,8 @@
+# Read by cpack for each package it makes (CPACK_PROJECT_CONFIG_FILE).
+if(CPACK_GENERATOR STREQUAL "DEB")
+  # Without dpkg-shlibdeps CPack would quietly make a .deb that depends on nothing.
+  find_program(TERVANE_SHLIBDEPS dpkg-shlibdeps)
+  if(NOT TERVANE_SHLIBDEPS)
+    message(FATAL_ERROR "The .deb needs dpkg-shlibdeps to find its dependencies: apt-get install dpkg-dev")
+  endif()
+endif()
