@@ -11,11 +11,12 @@ root="$PWD"
 
 out=build/gui-test
 engine="$root/build/tervane"
-# Both games start from king and queen against king, so that they end on the board by
-# mate (or by the fifty-move rule) within seconds, never by a limit of xboard's own.
-start_fen='8/8/8/4k3/8/8/8/3QK3 w - - 0 1'
-# Two seconds on the clock and 0.1 s more per move ("-inc 0" would be sudden death).
-time_control=(-tc 0:02 -inc 0.1)
+# Both games start from king, queen and rook against king, so that they end on the board
+# by mate (or by a draw rule) within seconds, never by a limit of xboard's own.
+start_fen='8/8/8/4k3/8/8/8/R2QK3 w - - 0 1'
+# Two seconds on the clock and one more per move ("-inc 0" would be sudden death). Whole
+# seconds: polyglot passes a fractional increment on to the engine as none at all.
+time_control=(-tc 0:02 -inc 1)
 started=$(date +%s)
 
 skip() {
