@@ -84,9 +84,9 @@ HOME="$out/home" timeout 55 xvfb-run -a xboard \
     -saveSettingsOnExit false -popupExitMessage false -popupMoveErrors false \
     -adjudicateDrawMoves 0 -adjudicateLossThreshold 0 -soundProgram "" \
     >"$out/xboard.log" 2>&1 || status=$?
-[ "$status" -eq 0 ] || fail "xboard ended with status $status"
 
-# Every engine and adapter process has ended, or ends within seconds of xboard.
+# Every engine and adapter process has ended, or ends within seconds of xboard (also when
+# xboard failed: none is left behind).
 [ -s "$out/pids" ] || fail "no engine was started"
 read -r -a pids <<<"$(tr '\n' ' ' <"$out/pids")"
 for _ in $(seq 50); do
@@ -100,6 +100,7 @@ if [ ${#alive[@]} -gt 0 ]; then
     kill "${alive[@]}" 2>/dev/null || true
     fail "processes still running 5 s after xboard closed: ${alive[*]}"
 fi
+[ "$status" -eq 0 ] || fail "xboard ended with status $status"
 
 # Two games, each with a result, the same in its tag and at the end of its moves, reached
 # on the board: mate, stalemate or a draw rule, not a flag, an illegal move or a lost
