@@ -87,7 +87,7 @@ HOME="$out/home" timeout 55 xvfb-run -a xboard \
 
 # Every engine and adapter process has ended, or ends within seconds of xboard (also when
 # xboard failed: none is left behind).
-[ -s "$out/pids" ] || fail "no engine was started"
+[ -s "$out/pids" ] || fail "no engine was started (xboard ended with status $status)"
 read -r -a pids <<<"$(tr '\n' ' ' <"$out/pids")"
 for _ in $(seq 50); do
     alive=()
