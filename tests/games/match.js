@@ -8,15 +8,23 @@
 // game and one per fault go to standard error; the closing summary goes to standard output.
 // Wins, draws and losses count for the first engine (--engine), the opponent defaulting to
 // the same binary. The exit status is 1 when any fault was seen.
+//
+// Every move's time is judged against the budget the engine derives from the clock, and
+// the moves furthest past it are shown with where their time went (see describeTiming);
+// --timing writes one line per move. The machine's load is sampled through the run, as
+// other work on it delays the engines.
 
+const fs = require('node:fs');
+const os = require('node:os');
 const { parseArgs } = require('node:util');
 const { enginePath } = require('./lib/engine_process');
 const { OPENINGS } = require('./lib/openings');
-const { playGame, describeFault } = require('./lib/referee');
+const { playGame, describeFault, describeTiming } = require('./lib/referee');
 const { parseTimeControl } = require('./lib/time_control');
 
 const usage = `usage: node match.js [--games N] [--tc BASE+INC] [--cap PLIES] [--concurrency N]
                      [--engine FILE] [--opponent FILE] [--grace MS] [--play-on] [--quiet]
+                     [--timing FILE] [--show N]
   --games        games to play (default 50)
   --tc           clock in ms and increment per move in ms (default 2000+50)
   --cap          plies after which a game is called a draw (default 300)
@@ -25,7 +33,9 @@ const usage = `usage: node match.js [--games N] [--tc BASE+INC] [--cap PLIES] [-
   --opponent     the other engine (default: the same as --engine)
   --grace        ms past its clock an engine may answer before it counts as stalled (default 1000)
   --play-on      after a flag fall refill the clock and play on (every fall still counts)
-  --quiet        only the summary line and the faults`;
+  --quiet        only the summary line and the faults
+  --timing       write each move's time, budget, processor and run-queue time to FILE (tab-separated)
+  --show         moves furthest past their budget to show after the summary (default 5)`;
 
 function options() {
   const { values } = parseArgs({
@@ -39,6 +49,8 @@ function options() {
       grace: { type: 'string', default: '1000' },
       'play-on': { type: 'boolean', default: false },
       quiet: { type: 'boolean', default: false },
+      timing: { type: 'string' },
+      show: { type: 'string', default: '5' },
       help: { type: 'boolean', default: false },
     },
   });
@@ -57,6 +69,8 @@ function options() {
     graceMs: Number(values.grace),
     playOn: values['play-on'],
     quiet: values.quiet,
+    timingFile: values.timing,
+    show: Math.max(0, Number(values.show)),
   };
 }
 
@@ -71,8 +85,58 @@ async function main() {
     faults: { 'illegal move': 0, 'illegal pv': 0, forfeit: 0, crash: 0, stall: 0 },
     pvLines: 0,
     worstOverrunMs: -Infinity,
+    moves: 0,
+    overBudget: 0, // moves past their budget by more than OVER_BUDGET_MS
+    slowest: [], // the moves furthest past their budget, furthest first
   };
   const started = Date.now();
+  const OVER_BUDGET_MS = 10;
+  const timingOut = opt.timingFile ? fs.openSync(opt.timingFile, 'w') : null;
+  if (timingOut !== null) {
+    fs.writeSync(
+      timingOut,
+      'game\tply\tside\tclock_ms\tbudget_ms\tused_ms\tcpu_ms\trunqueue_ms\treferee_cpu_ms\treferee_runqueue_ms\tdepth\tforfeit\n',
+    );
+  }
+  const onTiming = ({ game, timing: t }) => {
+    totals.moves += 1;
+    const past = t.usedMs - t.budgetMs;
+    if (past > OVER_BUDGET_MS) totals.overBudget += 1;
+    const slowest = totals.slowest;
+    if (opt.show > 0 && (slowest.length < opt.show || past > slowest.at(-1).usedMs - slowest.at(-1).budgetMs)) {
+      slowest.push({ ...t, game: game.id });
+      slowest.sort((a, b) => b.usedMs - b.budgetMs - (a.usedMs - a.budgetMs));
+      slowest.length = Math.min(slowest.length, opt.show);
+    }
+    if (timingOut === null) return;
+    const ms = (v) => (v === null ? '' : v.toFixed(2));
+    const row = [
+      game.id,
+      t.ply,
+      t.side,
+      ms(t.clockMs),
+      ms(t.budgetMs),
+      ms(t.usedMs),
+      ms(t.cpuMs),
+      ms(t.waitMs),
+      ms(t.refereeCpuMs),
+      ms(t.refereeWaitMs),
+      t.depth,
+      t.forfeit ? 1 : 0,
+    ];
+    fs.writeSync(timingOut, `${row.join('\t')}\n`);
+  };
+  // The one-minute load average, sampled every ten seconds.
+  const loads = [];
+  const sampleLoad = () => {
+    try {
+      loads.push(Number(fs.readFileSync('/proc/loadavg', 'utf8').split(' ')[0]));
+    } catch {
+      // no load figures on this system
+    }
+  };
+  sampleLoad();
+  const loadTimer = setInterval(sampleLoad, 10000);
 
   const playOne = async (index) => {
     const opening = OPENINGS[Math.floor(index / 2) % OPENINGS.length];
@@ -86,6 +150,7 @@ async function main() {
       id: String(index + 1),
       graceMs: opt.graceMs,
       playOn: opt.playOn,
+      onTiming,
     });
     totals.games += 1;
     totals.pvLines += game.pvLines;
@@ -113,6 +178,9 @@ async function main() {
     while (next < opt.games) await playOne(next++);
   };
   await Promise.all(Array.from({ length: Math.min(opt.concurrency, opt.games) }, worker));
+  clearInterval(loadTimer);
+  sampleLoad();
+  if (timingOut !== null) fs.closeSync(timingOut);
 
   const f = totals.faults;
   const overrun = Number.isFinite(totals.worstOverrunMs) ? Math.round(totals.worstOverrunMs) : 0;
@@ -124,6 +192,15 @@ async function main() {
       `worst time overrun ${overrun} ms (negative: never past the clock); ` +
       `${Math.round((Date.now() - started) / 1000)} s`,
   );
+  const load = loads.length
+    ? `; load average (1 min) mean ${(loads.reduce((a, b) => a + b, 0) / loads.length).toFixed(2)}, ` +
+      `max ${Math.max(...loads).toFixed(2)} on ${os.availableParallelism()} processors`
+    : '';
+  console.log(
+    `moves ${totals.moves} with ${opt.concurrency} game(s) at once: ${totals.overBudget} more than ` +
+      `${OVER_BUDGET_MS} ms past their budget${load}`,
+  );
+  for (const t of totals.slowest) console.log(`  game ${t.game}: ${describeTiming(t)}`);
   process.exitCode = Object.values(f).some((n) => n > 0) ? 1 : 0;
 }
 

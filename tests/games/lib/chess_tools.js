@@ -19,22 +19,56 @@ function seededRandom(seed) {
   };
 }
 
-// The legal move written `uci` in coordinate notation, or null. Exact match: a promotion
-// without its letter, or with a letter that is not a piece, is not a move.
-function legalMove(chess, uci) {
-  return chess.moves({ verbose: true }).find((m) => m.lan === uci) ?? null;
+const UCI_MOVE = /^([a-h][1-8])([a-h][1-8])([qrbn]?)$/;
+
+// Plays the legal move written `uci` in coordinate notation and returns it, or returns
+// null and leaves the position as it was. Exact match: a promotion without its letter, or
+// with a letter that is not a piece, is not a move. Asking chess.js for this one move is
+// far cheaper than listing every legal move with its SAN, which a referee checking every
+// line of two games at once cannot afford while it keeps the clocks.
+function playUci(chess, uci) {
+  const parts = UCI_MOVE.exec(uci);
+  if (!parts) return null;
+  let move;
+  try {
+    move = chess.move({ from: parts[1], to: parts[2], promotion: parts[3] || undefined });
+  } catch {
+    return null; // no such legal move
+  }
+  // chess.js ignores a promotion letter on a move that promotes nothing.
+  if (move.lan === uci) return move;
+  chess.undo();
+  return null;
 }
 
-function playUci(chess, uci) {
-  const move = legalMove(chess, uci);
-  if (move) chess.move(move);
+// The legal move written `uci`, or null; the position is left as it was.
+function legalMove(chess, uci) {
+  const move = playUci(chess, uci);
+  if (move) chess.undo();
   return move;
+}
+
+// The same test for a move that is only checked, not kept: chess.js's own move list and
+// move maker, without the Move object (its SAN and two FENs) that each public call builds
+// and that makes checking a line some ten times slower. chess.js is pinned in
+// package-lock.json; should these go, the public calls serve.
+function playUciUnrecorded(chess, uci) {
+  if (typeof chess._moves !== 'function' || typeof chess._makeMove !== 'function') return playUci(chess, uci) !== null;
+  const parts = UCI_MOVE.exec(uci);
+  if (!parts) return false;
+  const square = (index) => 'abcdefgh'[index & 15] + '87654321'[index >> 4];
+  const move = chess
+    ._moves({ legal: true, square: parts[1] })
+    .find((m) => square(m.to) === parts[2] && (m.promotion ?? '') === parts[3]);
+  if (!move) return false;
+  chess._makeMove(move);
+  return true;
 }
 
 // Index of the first move of `line` that is not legal where it is played, or -1.
 function firstIllegal(fen, line) {
   const chess = new Chess(fen);
-  for (let i = 0; i < line.length; ++i) if (!playUci(chess, line[i])) return i;
+  for (let i = 0; i < line.length; ++i) if (!playUciUnrecorded(chess, line[i])) return i;
   return -1;
 }
 

@@ -4,8 +4,10 @@
 // every move. chess.js judges every move and every line the engines print, keeps the
 // clocks and ends the game by the rules.
 
+const fs = require('node:fs');
 const { Engine } = require('node-uci');
 const { Chess, legalMove, firstIllegal, gameOver } = require('./chess_tools');
+const { moveBudgetMs } = require('./time_control');
 
 const READY_TIMEOUT_MS = 2000;
 const START_TIMEOUT_MS = 5000;
@@ -24,6 +26,17 @@ function withTimeout(promise, ms, what) {
   return Promise.race([promise, limit]).finally(() => clearTimeout(timer));
 }
 
+// Milliseconds a process has spent on a processor and waiting in the run queue (ready but
+// not scheduled), from the Linux scheduler's statistics; null where there are none.
+function schedulerTimes(pid = 'self') {
+  try {
+    const [onCpu, waiting] = fs.readFileSync(`/proc/${pid}/schedstat`, 'utf8').split(' ').map(Number);
+    return { cpuMs: onCpu / 1e6, waitMs: waiting / 1e6 };
+  } catch {
+    return null;
+  }
+}
+
 // One engine process under node-uci, with what node-uci does not keep: how it ended.
 class Player {
   constructor(file, label) {
@@ -32,6 +45,11 @@ class Player {
     this.engine = new Engine(file);
     this.exit = null;
     this.stderr = '';
+    this.pid = null;
+    // When output holding "bestmove" arrived, stamped as it is read: node-uci hands the
+    // answer over only after parsing every line of the search, which is not the engine's time.
+    this.answeredAt = null;
+    this.carry = '';
   }
 
   async start() {
@@ -44,6 +62,12 @@ class Player {
     });
     proc.on('close', (code, signal) => {
       this.exit = { code, signal };
+    });
+    this.pid = proc.pid;
+    proc.stdout.on('data', (chunk) => {
+      const seen = this.carry + chunk;
+      this.carry = seen.slice(-8);
+      if (this.answeredAt === null && seen.includes('bestmove')) this.answeredAt = performance.now();
     });
     await withTimeout(init, START_TIMEOUT_MS, '"uciok"');
     await withTimeout(this.engine.ucinewgame(), READY_TIMEOUT_MS, '"readyok"');
@@ -70,7 +94,8 @@ class Player {
 // a ply cap, an id for messages, and `graceMs`: how long past its clock an engine may
 // still answer (a late answer is a forfeit, none at all a stall). With `playOn` a flag fall
 // is recorded, the clock refilled and the game goes on, so that long games can be had
-// from an engine that loses on time.
+// from an engine that loses on time. `onTiming` gets every answer's time against the
+// engine's budget and where it went (see describeTiming), a forfeited one too.
 async function playGame({
   whiteFile,
   blackFile,
@@ -81,6 +106,7 @@ async function playGame({
   graceMs = 1000,
   playOn = false,
   onMove,
+  onTiming,
 }) {
   const players = { w: new Player(whiteFile, 'white'), b: new Player(blackFile, 'black') };
   const chess = new Chess(opening.fen);
@@ -148,6 +174,11 @@ async function playGame({
         break;
       }
 
+      const player = players[side];
+      const before = schedulerTimes(player.pid);
+      const refereeBefore = schedulerTimes();
+      player.answeredAt = null;
+      player.carry = '';
       const started = performance.now();
       let answer;
       try {
@@ -162,8 +193,27 @@ async function playGame({
         end(null, 'aborted');
         break;
       }
-      const used = performance.now() - started;
+      const used = (player.answeredAt ?? performance.now()) - started;
+      const after = schedulerTimes(player.pid);
+      const refereeAfter = schedulerTimes();
       game.worstOverrunMs = Math.max(game.worstOverrunMs, used - clock[side]);
+      // Where the move's time went: the engine on a processor, the engine ready but not
+      // scheduled, and the rest (the lines' way through the pipes and the referee's own delay).
+      const timing = {
+        ply: moves.length,
+        side,
+        fen,
+        clockMs: clock[side],
+        budgetMs: moveBudgetMs(Math.floor(clock[side]), tc.incMs),
+        usedMs: used,
+        cpuMs: before && after ? after.cpuMs - before.cpuMs : null,
+        waitMs: before && after ? after.waitMs - before.waitMs : null,
+        refereeCpuMs: refereeBefore && refereeAfter ? refereeAfter.cpuMs - refereeBefore.cpuMs : null,
+        refereeWaitMs: refereeBefore && refereeAfter ? refereeAfter.waitMs - refereeBefore.waitMs : null,
+        depth: Math.max(0, ...answer.info.map((i) => i.depth ?? 0)),
+        forfeit: used > clock[side],
+      };
+      if (onTiming) onTiming({ game, timing });
 
       for (const info of answer.info) {
         if (!info.pv) continue;
@@ -206,4 +256,15 @@ function describeFault(f) {
   return `${f.kind}: game ${f.game}, move ${f.moveNumber} (${f.side === 'w' ? 'white' : 'black'}), FEN ${f.fen}: ${f.detail}`;
 }
 
-module.exports = { playGame, describeFault };
+// One line on a move's time against its budget and where the time went.
+function describeTiming(t) {
+  const ms = (v) => (v === null ? '?' : v.toFixed(1));
+  const rest = t.cpuMs === null ? null : t.usedMs - t.cpuMs - t.waitMs;
+  return (
+    `${ms(t.usedMs)} ms on a budget of ${ms(t.budgetMs)} ms (clock ${ms(t.clockMs)} ms, depth ${t.depth}): ` +
+    `engine on a processor ${ms(t.cpuMs)} ms, ready but not scheduled ${ms(t.waitMs)} ms, ` +
+    `elsewhere ${ms(rest)} ms (referee on a processor ${ms(t.refereeCpuMs)} ms, not scheduled ${ms(t.refereeWaitMs)} ms); ply ${t.ply}, FEN ${t.fen}`
+  );
+}
+
+module.exports = { playGame, describeFault, describeTiming };
