@@ -294,6 +294,10 @@ function refresh() {
   showMoves();
   showClocks();
   refreshControls();
+  showStatus();
+}
+
+function showStatus() {
   const result = gameResult();
   if (result) setStatus(result);
   else if (!playing()) setStatus(analysing ? 'Analysing…' : `${game.turn() === 'w' ? 'White' : 'Black'} to move`);
@@ -389,6 +393,11 @@ function setTimeControl(value) {
   refresh();
 }
 
+function goInfinite() {
+  startAnalysis();
+  showStatus();
+}
+
 function stopAnalysis() {
   analysing = false;
   search.queued = null;
@@ -425,7 +434,7 @@ async function main() {
   $('time-control').addEventListener('change', (event) => setTimeControl(event.target.value));
   $('new-game').addEventListener('click', newGame);
   $('take-back').addEventListener('click', takeBack);
-  $('go-infinite').addEventListener('click', startAnalysis);
+  $('go-infinite').addEventListener('click', goInfinite);
   $('stop').addEventListener('click', stopAnalysis);
   setInterval(checkFlag, CLOCK_TICK_MS);
   $('setup').disabled = false;
