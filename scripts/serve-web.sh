@@ -21,6 +21,13 @@ done
 
 site=build-web/site
 
+# The engine: build-wasm/tervane.js and tervane.wasm, which the build copies to web/engine/.
+# Emscripten's optimiser needs Debian's acorn (node-acorn).
+if [ ! -f build-wasm/CMakeCache.txt ]; then
+    emcmake cmake -S . -B build-wasm -DTERVANE_WASM=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build build-wasm -j2 >/dev/null
+
 # The packages need no build step, so no third-party install script is run.
 if [ ! -f web/node_modules/.package-lock.json ] ||
     [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then
@@ -28,7 +35,7 @@ if [ ! -f web/node_modules/.package-lock.json ] ||
 fi
 
 rm -rf "$site"
-mkdir -p "$site/vendor/cm-chessboard/assets" "$site/vendor/chess.js" "$site/engine"
+mkdir -p "$site/vendor/cm-chessboard/assets" "$site/vendor/chess.js"
 for file in web/*; do
     case "$(basename "$file")" in
     node_modules | package.json | package-lock.json) ;;

@@ -10,7 +10,8 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 # Further suites, each self-contained in its own folder.
-for suite in tests/hardening/run.sh tests/games/run.sh tests/windows/run.sh tests/cross/run.sh; do
+for suite in tests/hardening/run.sh tests/games/run.sh tests/windows/run.sh tests/cross/run.sh \
+    tests/web/run.sh; do
     if [ -f "$suite" ]; then
         echo "== $suite"
         bash "$suite"
