@@ -48,6 +48,12 @@ cp -r "$board/assets/chessboard.css" "$board/assets/pieces" "$board/assets/exten
     "$site/vendor/cm-chessboard/assets/"
 cp "$board/LICENSE" "$site/vendor/cm-chessboard/"
 cp web/node_modules/chess.js/dist/esm/chess.js web/node_modules/chess.js/LICENSE "$site/vendor/chess.js/"
+find "$site/vendor" -name '*.scss' -delete -o -name '*.map' -delete
+# What the service worker keeps for use without a network: every file, and the folder's
+# own address, which opens index.html.
+(cd "$site" && find . -type f ! -name offline-files.json | sed 's|^\./||' | sort |
+    node -e 'const files = require("fs").readFileSync(0, "utf8").split("\n").filter(Boolean);
+             console.log(JSON.stringify(["./", ...files], null, 1));' >offline-files.json)
 
 [ "$serve" = 1 ] || exit 0
 exec node scripts/web-server.js "$site" --port "$port" --host "$host"

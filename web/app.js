@@ -72,6 +72,7 @@ function startSearch(request) {
     return;
   }
   search.current = request;
+  clearEngineView();
   request.fen = game.fen();
   request.started = performance.now();
   engine.send(positionLine());
@@ -418,6 +419,8 @@ function handshake() {
 }
 
 async function main() {
+  // Keeps the page's files for use without a network (localhost or HTTPS only).
+  navigator.serviceWorker?.register('./service-worker.js').catch(() => {});
   board.enableMoveInput(onMoveInput);
   refreshControls();
   try {

@@ -33,6 +33,7 @@ before(async () => {
   browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
+    protocolTimeout: 60000,
     // Chromium refuses to run as root inside its own sandbox.
     args: process.getuid?.() === 0 ? ['--no-sandbox'] : [],
   });
@@ -163,6 +164,11 @@ async function playerMove(game, byDrag) {
 test('the page loads, isolated, and starts the engine', async () => {
   await waitForStatus('Your move');
   assert.equal(await page.evaluate(() => crossOriginIsolated), true, 'the page is cross-origin isolated');
+  // Its files kept for use without a network.
+  await page.waitForFunction(
+    async () => (await navigator.serviceWorker.getRegistration())?.active?.state === 'activated',
+    { timeout: REPLY_TIMEOUT_MS },
+  );
   // From here on the page must live on what it has loaded.
   await page.setOfflineMode(true);
   await assertBoardShows(new Chess(), 'at the start');
@@ -245,6 +251,21 @@ test('analysis: go infinite shows deepening lines until stop, a move restarts it
   assert.doesNotThrow(() => game.move({ from: text.slice(0, 2), to: text.slice(2, 4), promotion: text[4] }), `${text} is legal`);
   assert.equal(await page.$eval('#stop', (button) => button.disabled), true);
   assert.equal(await page.$eval('#go-infinite', (button) => button.disabled), false);
+});
+
+test('with the server gone, the page opens again from what it kept and plays', async () => {
+  server.closeAllConnections();
+  await new Promise((resolve) => server.close(resolve));
+  server = null;
+  await page.setOfflineMode(false);
+  await page.reload();
+  await page.select('#time-control', 'move:500');
+  await waitForStatus('Your move');
+  assert.equal(await page.evaluate(() => crossOriginIsolated), true, 'the kept page is cross-origin isolated');
+  const game = new Chess();
+  await playerMove(game, true);
+  await engineReply(game);
+  await shoot('5-offline');
 });
 
 test('the page raised no errors', () => {
