@@ -72,6 +72,13 @@ async function clickMove(from, to) {
   await page.mouse.click(b.x, b.y);
 }
 
+async function tapMove(from, to) {
+  const a = await squareCentre(from);
+  const b = await squareCentre(to);
+  await page.touchscreen.tap(a.x, a.y);
+  await page.touchscreen.tap(b.x, b.y);
+}
+
 async function dragMove(from, to) {
   const a = await squareCentre(from);
   const b = await squareCentre(to);
@@ -153,12 +160,12 @@ function choosePlayerMove(game) {
   return legal[0];
 }
 
-async function playerMove(game, byDrag) {
+// `how`: 'drag', 'click' or 'tap'.
+async function playerMove(game, how) {
   const move = choosePlayerMove(game);
-  if (byDrag) await dragMove(move.from, move.to);
-  else await clickMove(move.from, move.to);
+  await { drag: dragMove, click: clickMove, tap: tapMove }[how](move.from, move.to);
   game.move(move.lan);
-  await assertBoardShows(game, `after the player's ${move.san} by ${byDrag ? 'drag' : 'clicks'}`);
+  await assertBoardShows(game, `after the player's ${move.san} by ${how}`);
 }
 
 test('the page loads, isolated, and starts the engine', async () => {
@@ -179,7 +186,7 @@ test('a short game as White: moves by drag and by click, every answer legal and 
   await page.select('#time-control', 'move:500');
   const game = new Chess();
   for (let i = 0; i < 4; i++) {
-    await playerMove(game, i % 2 === 0);
+    await playerMove(game, i % 2 === 0 ? 'drag' : 'click');
     await engineReply(game);
     await waitForStatus('Your move');
   }
@@ -209,7 +216,7 @@ test('a game as Black on a clock: the engine moves first and its clock runs', as
   await engineReply(game);
   await waitForStatus('Your move');
   for (let i = 0; i < 2; i++) {
-    await playerMove(game, i % 2 === 1);
+    await playerMove(game, i % 2 === 0 ? 'click' : 'drag');
     await engineReply(game);
     await waitForStatus('Your move');
   }
@@ -238,7 +245,7 @@ test('analysis: go infinite shows deepening lines until stop, a move restarts it
   const game = new Chess();
   const played = await page.$$eval('#moves li', (items) => items.map((item) => item.textContent).join(' '));
   for (const san of played.split(/\s+/).filter(Boolean)) game.move(san);
-  await playerMove(game, false);
+  await playerMove(game, 'click');
   await waitForStatus('Analysing');
   await page.waitForFunction(() => /^depth \d+$/.test(document.getElementById('depth').textContent), { timeout: REPLY_TIMEOUT_MS });
   await shoot('4-analysis');
@@ -253,19 +260,39 @@ test('analysis: go infinite shows deepening lines until stop, a move restarts it
   assert.equal(await page.$eval('#go-infinite', (button) => button.disabled), false);
 });
 
-test('with the server gone, the page opens again from what it kept and plays', async () => {
+test('analysis board: both sides move, and a pawn promotes to the piece picked in the dialog', async () => {
+  await page.click('#new-game');
+  await waitForStatus('White to move');
+  const game = new Chess();
+  for (const lan of ['h2h4', 'g7g5', 'h4g5', 'h7h6', 'g5h6', 'f8g7', 'h6g7', 'g8f6']) {
+    await clickMove(lan.slice(0, 2), lan.slice(2, 4));
+    game.move(lan);
+    await assertBoardShows(game, `after ${lan}`);
+  }
+  await clickMove('g7', 'h8');
+  await page.waitForSelector('rect.promotion-dialog-button[data-piece="wn"]', { timeout: 5000 });
+  await shoot('5-promotion');
+  const button = await (await page.$('rect.promotion-dialog-button[data-piece="wn"]')).boundingBox();
+  await page.mouse.click(button.x + button.width / 2, button.y + button.height / 2);
+  game.move('g7h8n');
+  await assertBoardShows(game, 'after the promotion to a knight');
+  assert.match(await page.$eval('#moves', (list) => list.textContent), /gxh8=N/);
+});
+
+test('with the server gone, the page opens again from what it kept, on a phone, and plays', async () => {
   server.closeAllConnections();
   await new Promise((resolve) => server.close(resolve));
   server = null;
   await page.setOfflineMode(false);
+  await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
   await page.reload();
   await page.select('#time-control', 'move:500');
   await waitForStatus('Your move');
   assert.equal(await page.evaluate(() => crossOriginIsolated), true, 'the kept page is cross-origin isolated');
   const game = new Chess();
-  await playerMove(game, true);
+  await playerMove(game, 'tap');
   await engineReply(game);
-  await shoot('5-offline');
+  await shoot('6-offline-phone');
 });
 
 test('the page raised no errors', () => {
