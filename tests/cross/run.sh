@@ -5,6 +5,7 @@
 # and "isready" reach. Run from anywhere after the native build (build/tervane).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. tests/apt_install.sh
 
 started=$(date +%s)
 bench_depth=3
@@ -17,20 +18,7 @@ install_missing() {
     command -v qemu-aarch64 >/dev/null || packages+=(qemu-user)
     command -v emcc >/dev/null || packages+=(emscripten)
     [ -f /usr/share/nodejs/acorn/package.json ] || packages+=(node-acorn)
-    [ ${#packages[@]} -eq 0 ] && return 0
-    local sudo=()
-    if [ "$(id -u)" != 0 ]; then
-        command -v sudo >/dev/null || return 1
-        sudo=(sudo -n)
-    fi
-    echo "Installing ${packages[*]}"
-    local log="${TMPDIR:-/tmp}/tervane-cross-apt.log"
-    if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1 ||
-        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-            --no-install-recommends "${packages[@]}" >>"$log" 2>&1; then
-        tail -n 5 "$log"
-        return 1
-    fi
+    apt_install cross "${packages[@]}"
 }
 
 # check NAME COMMAND...: the engine started by COMMAND answers bench and the session as the

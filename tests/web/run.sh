@@ -4,6 +4,7 @@
 # 127.0.0.1 and plays as a person would (page.test.js). Screenshots: build-web/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. tests/apt_install.sh
 
 started=$(date +%s)
 
@@ -17,20 +18,7 @@ install_missing() {
     [ -x /usr/bin/chromium ] || packages+=(chromium)
     command -v emcc >/dev/null || packages+=(emscripten)
     [ -d /usr/share/nodejs/acorn ] || packages+=(node-acorn)
-    [ ${#packages[@]} -eq 0 ] && return 0
-    local sudo=()
-    if [ "$(id -u)" != 0 ]; then
-        command -v sudo >/dev/null || return 1
-        sudo=(sudo -n)
-    fi
-    echo "Installing ${packages[*]}"
-    local log="${TMPDIR:-/tmp}/tervane-web-apt.log"
-    if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1 ||
-        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-            --no-install-recommends "${packages[@]}" >>"$log" 2>&1; then
-        tail -n 5 "$log"
-        return 1
-    fi
+    apt_install web "${packages[@]}"
 }
 
 install_missing || skip "Chromium or Emscripten could not be installed"

@@ -4,6 +4,7 @@
 # session.uci are the reference for the Windows build's.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. tests/apt_install.sh
 
 out=build-windows
 compiler=x86_64-w64-mingw32-g++-posix
@@ -18,20 +19,7 @@ install_missing() {
     local packages=()
     command -v "$compiler" >/dev/null || packages+=(g++-mingw-w64-x86-64-posix)
     command -v wine >/dev/null || packages+=(wine wine64)
-    [ ${#packages[@]} -eq 0 ] && return 0
-    local sudo=()
-    if [ "$(id -u)" != 0 ]; then
-        command -v sudo >/dev/null || return 1
-        sudo=(sudo -n)
-    fi
-    echo "Installing ${packages[*]}"
-    local log="${TMPDIR:-/tmp}/tervane-windows-apt.log"
-    if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1 ||
-        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-            --no-install-recommends "${packages[@]}" >>"$log" 2>&1; then
-        tail -n 5 "$log"
-        return 1
-    fi
+    apt_install windows "${packages[@]}"
 }
 
 install_missing || skip "the MinGW-w64 cross compiler or Wine could not be installed"
