@@ -1,12 +1,15 @@
 'use strict';
 // Not a test: the speed of the WebAssembly engine in Chromium beside the native build, on the
 // same fixed search ("position startpos", "go depth DEPTH"), RUNS times each, alternating.
-// Prints each run's last "info time ... nodes ... nps" line, and the median and best rates
-// (on a shared machine the best is the least disturbed).
+// Prints each run's last "info time ... nodes ... nps" line and its CPU time, then the median
+// and best rates, by the clock and by CPU time (on a busy machine the clock lies: the CPU
+// time of the engine's thread, the native process or the browser's worker thread, does much
+// less). Linux only, for the CPU times.
 //   node tests/web/speed.js [DEPTH] [RUNS]
 // Needs the built page (scripts/serve-web.sh --build-only) and the native build/tervane.
 
 const { spawn } = require('node:child_process');
+const fs = require('node:fs');
 const path = require('node:path');
 const readline = require('node:readline');
 const puppeteer = require('puppeteer-core');
@@ -47,6 +50,36 @@ function browserSearch(page) {
   );
 }
 
+const TICKS_PER_SECOND = 100;
+
+// CPU milliseconds of each thread of the processes whose command line matches, by thread.
+function threadTimes(match, name) {
+  const times = new Map();
+  for (const pid of fs.readdirSync('/proc').filter((entry) => /^\d+$/.test(entry))) {
+    try {
+      if (!match(fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8'))) continue;
+      for (const tid of fs.readdirSync(`/proc/${pid}/task`)) {
+        const stat = fs.readFileSync(`/proc/${pid}/task/${tid}/stat`, 'utf8');
+        const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+        if (name && !stat.includes(`(${name}`)) continue;
+        times.set(tid, ((Number(fields[11]) + Number(fields[12])) * 1000) / TICKS_PER_SECOND);
+      }
+    } catch {
+      // The process ended meanwhile.
+    }
+  }
+  return times;
+}
+
+// The CPU time of the busiest thread among those matched, while `work` runs.
+async function busiestThreadTime(match, name, work) {
+  const before = threadTimes(match, name);
+  const result = await work();
+  let most = 0;
+  for (const [tid, ms] of threadTimes(match, name)) most = Math.max(most, ms - (before.get(tid) ?? 0));
+  return { result, cpuMs: most };
+}
+
 const rate = (line) => Number(/ nps (\d+)/.exec(line)[1]);
 const nodes = (line) => Number(/ nodes (\d+)/.exec(line)[1]);
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
@@ -69,20 +102,25 @@ async function main() {
       window.speedEngine = startEngine('./engine/');
       await window.speedEngine.ready;
     });
-    const results = { native: [], wasm: [] };
+    const isNative = (cmdline) => cmdline.split('\0')[0] === path.join(root, 'build/tervane');
+    const isRenderer = (cmdline) => cmdline.includes('chromium') && cmdline.includes('--type=renderer');
+    const results = { native: { clock: [], cpu: [] }, wasm: { clock: [], cpu: [] } };
     for (let i = 0; i < runs; i++) {
-      const a = await nativeSearch(native);
-      const b = await browserSearch(page);
-      console.log(`run ${i + 1} native: ${a}`);
-      console.log(`run ${i + 1} wasm:   ${b}`);
-      if (nodes(a) !== nodes(b)) console.log('  the node counts differ!');
-      results.native.push(rate(a));
-      results.wasm.push(rate(b));
+      const a = await busiestThreadTime(isNative, null, () => nativeSearch(native));
+      const b = await busiestThreadTime(isRenderer, 'DedicatedWorker', () => browserSearch(page));
+      for (const [name, run] of [['native', a], ['wasm', b]]) {
+        console.log(`run ${i + 1} ${name.padEnd(6)} ${run.result} (CPU ${run.cpuMs} ms)`);
+        results[name].clock.push(rate(run.result));
+        results[name].cpu.push(Math.round((nodes(run.result) * 1000) / run.cpuMs));
+      }
+      if (nodes(a.result) !== nodes(b.result)) console.log('  the node counts differ!');
     }
     for (const [name, pick] of [['median', median], ['best', (values) => Math.max(...values)]]) {
-      const n = pick(results.native);
-      const w = pick(results.wasm);
-      console.log(`${name} nps at depth ${depth} over ${runs} runs: native ${n}, WebAssembly in Chromium ${w}, native/wasm ${(n / w).toFixed(2)}`);
+      for (const by of ['clock', 'cpu']) {
+        const n = pick(results.native[by]);
+        const w = pick(results.wasm[by]);
+        console.log(`${name} nps by ${by} at depth ${depth} over ${runs} runs: native ${n}, WebAssembly in Chromium ${w}, native/wasm ${(n / w).toFixed(2)}`);
+      }
     }
   } finally {
     child.stdin.end('quit\n');
