@@ -2,8 +2,9 @@
 //
 // The board is cm-chessboard: MIT licensed, so it sets no terms on this page (chessground,
 // the other common choice, is GPL-3.0 and would put the page under its licence); plain ES
-// modules with no dependencies (the parts used here are about 90 kB unminified, drawn as
-// SVG); and one input code path for mouse and touch, taking a move by drag or by two taps.
+// modules with no dependencies, drawn as SVG (the parts used here are 130 kB unminified,
+// with their styles and pieces); and one input code path for mouse and touch, taking a move
+// by drag or by two taps.
 // chess.js keeps the game: legal moves, notation and the end of the game.
 import { Chessboard, COLOR, FEN, INPUT_EVENT_TYPE } from './vendor/cm-chessboard/src/Chessboard.js';
 import { Markers, MARKER_TYPE } from './vendor/cm-chessboard/src/extensions/markers/Markers.js';
@@ -13,7 +14,7 @@ import {
 } from './vendor/cm-chessboard/src/extensions/promotion-dialog/PromotionDialog.js';
 import { Chess } from './vendor/chess.js/chess.js';
 import { startEngine } from './engine-client.js';
-import { parseInfo, formatScore, formatRate, lineToSan } from './engine-lines.js';
+import { parseInfo, formatScore, formatRate, lineToSan, coordinateMove } from './engine-lines.js';
 
 const MAX_SHOWN_LINES = 60;
 const CLOCK_TICK_MS = 100;
@@ -74,7 +75,6 @@ function startSearch(request) {
   search.current = request;
   clearEngineView();
   request.fen = game.fen();
-  request.started = performance.now();
   engine.send(positionLine());
   engine.send(request.go());
   refreshControls();
@@ -137,7 +137,7 @@ function startAnalysis() {
 
 function playCoordinateMove(text) {
   try {
-    return game.move({ from: text.slice(0, 2), to: text.slice(2, 4), promotion: text[4] });
+    return game.move(coordinateMove(text));
   } catch {
     return null;
   }

@@ -38,6 +38,11 @@ export function formatRate(nps) {
   return `${Math.round(nps / 1e3)} knps`;
 }
 
+// A move in the engine's notation ("e2e4", "e7e8q") as chess.js takes it.
+export function coordinateMove(text) {
+  return { from: text.slice(0, 2), to: text.slice(2, 4), promotion: text[4] };
+}
+
 // A line of coordinate moves as "12. Nf3 Nc6 13. Bb5", from the position it was searched in.
 export function lineToSan(fen, moves) {
   const board = new Chess(fen);
@@ -45,7 +50,7 @@ export function lineToSan(fen, moves) {
   for (const [i, text] of moves.entries()) {
     let move;
     try {
-      move = board.move({ from: text.slice(0, 2), to: text.slice(2, 4), promotion: text[4] });
+      move = board.move(coordinateMove(text));
     } catch {
       words.push(...moves.slice(i));
       break;

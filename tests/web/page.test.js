@@ -144,7 +144,7 @@ async function engineReply(game) {
   const text = last.split(' ')[1];
   let move;
   assert.doesNotThrow(() => {
-    move = game.move({ from: text.slice(0, 2), to: text.slice(2, 4), promotion: text[4] });
+    move = game.move(text);
   }, `the engine's ${text} is legal after ${game.history().join(' ') || 'the start'}`);
   await assertBoardShows(game, `after the engine's ${move.san}`);
   assert.equal(await shownPlies(), game.history().length, 'the move list has every move');
@@ -255,7 +255,7 @@ test('analysis: go infinite shows deepening lines until stop, a move restarts it
   const best = (await shownLines()).at(-1);
   assert.match(best, /^bestmove /);
   const text = best.split(' ')[1];
-  assert.doesNotThrow(() => game.move({ from: text.slice(0, 2), to: text.slice(2, 4), promotion: text[4] }), `${text} is legal`);
+  assert.doesNotThrow(() => game.move(text), `${text} is legal`);
   assert.equal(await page.$eval('#stop', (button) => button.disabled), true);
   assert.equal(await page.$eval('#go-infinite', (button) => button.disabled), false);
 });
