@@ -5,7 +5,8 @@
 // the rules term by term: the terms are computed from the square sets that make and unmake keep
 // beside the board, most of them for all pawns of a colour at once, with short loops only over
 // the few pieces that a term concerns (passed pawns, outpost knights); the piece-square sum is
-// kept up to date by make and unmake. Every value is the one a plain term-by-term reading
+// kept up to date by make and unmake, and what depends on the pawns alone is kept in a table
+// keyed by the two pawn sets. Every value is the one a plain term-by-term reading
 // gives; the unit tests compare the two over many thousands of positions.
 #include "eval/eval.h"
 
@@ -123,12 +124,186 @@ template <bool Popcnt> inline int32_t doubled_charge(Bitboard pawns) {
     return charge;
 }
 
+// What the evaluation derives from the pawns alone, kept for the pawn sets it was computed for.
+// Pawns move seldom compared with the other pieces, so most evaluations find their pawn terms
+// here instead of computing them again.
+struct PawnEntry {
+    Bitboard not_white_pawns; // stored inverted, so that the zeroed table matches no position
+    Bitboard black_pawns;
+    Bitboard passed; // the passed pawns of both colours
+    // Squares on which a knight of that colour stands in front of an enemy pawn that no enemy
+    // pawn can chase away.
+    std::array<Bitboard, 2> outposts;
+    // White bishop squares on ranks 1 and 2, black ones on ranks 7 and 8, whose two forward
+    // diagonal neighbours hold own pawns.
+    Bitboard hemmed_bishops;
+    // Isolated, backward, doubled and passed pawns, white's view: [0] middlegame, [1] endgame
+    // (less the endgame charge for a blocked passed pawn, which depends on the other pieces).
+    std::array<int32_t, 2> structure;
+    std::array<uint8_t, 2> files; // bit f: a pawn of that colour on file f
+    // The middlegame king shelter of each colour for one king square: shelter_king holds that
+    // square + 1, or 0 before the shelter of any square is known.
+    std::array<uint8_t, 2> shelter_king;
+    std::array<int16_t, 2> shelter;
+};
+static_assert(sizeof(PawnEntry) == 64);
+
+// 256 KiB: stays in the second-level cache, and a search meets far fewer pawn structures.
+constexpr int PAWN_TABLE_BITS = 12;
+alignas(64) std::array<PawnEntry, std::size_t{1} << PAWN_TABLE_BITS> pawn_table;
+
+inline PawnEntry& pawn_slot(Bitboard white_pawns, Bitboard black_pawns) {
+    const uint64_t mixed =
+        white_pawns * 0x9E3779B97F4A7C15ULL ^ black_pawns * 0xD6E8FEB86659FD93ULL;
+    return pawn_table[mixed >> (64 - PAWN_TABLE_BITS)];
+}
+
+constexpr Bitboard files_of(uint8_t files) {
+    return Bitboard{files} * FILE_A;
+}
+
+template <bool Popcnt>
+void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
+    e.not_white_pawns = ~white_pawns;
+    e.black_pawns = black_pawns;
+    e.shelter_king = {0, 0};
+    const Bitboard white_pawn_files = file_fill(white_pawns);
+    const Bitboard black_pawn_files = file_fill(black_pawns);
+    e.files = {static_cast<uint8_t>(white_pawn_files & RANK_1),
+               static_cast<uint8_t>(black_pawn_files & RANK_1)};
+
+    // Both forward diagonal neighbours hold own pawns. A bishop on the a- or h-file has only one
+    // such neighbour, so it never takes this penalty.
+    constexpr Bitboard INNER_FILES = ~(FILE_A | FILE_H);
+    e.hemmed_bishops =
+        ((rank_mask(0) | rank_mask(1)) & INNER_FILES & (white_pawns >> 7) & (white_pawns >> 9)) |
+        ((rank_mask(6) | rank_mask(7)) & INNER_FILES & (black_pawns << 7) & (black_pawns << 9));
+
+    // The terms whose weights are the same in both phases, and the counts of those that differ.
+    int32_t fixed = 0, isolated_count = 0, passed_ranks = 0;
+    // White pawns (step 5), all pawns at once. The rearmost white pawn of a file is never
+    // further up than rank 7 (index 6), and the rearmost black one never further down than rank 2.
+    {
+        const Bitboard isolated = white_pawns & ~sideways(white_pawn_files);
+        // Backward: no white pawn on a neighbouring file level with or behind it, and below
+        // rank 7.
+        const Bitboard backward = white_pawns & ~isolated & ~north_fill(sideways(white_pawns)) &
+                                  ~(rank_mask(6) | rank_mask(7));
+        isolated_count -= few_bits<Popcnt>(isolated);
+        fixed -=
+            10 * few_bits<Popcnt>(backward) + 15 * few_bits<Popcnt>(backward & ~black_pawn_files);
+        if (white_pawns & north_fill(white_pawns << 8))
+            fixed -= 4 * doubled_charge<Popcnt>(white_pawns);
+        // Passed: no black pawn ahead on its own or a neighbouring file, and above rank 1.
+        const Bitboard black_span = black_pawns | sideways(black_pawns);
+        Bitboard passed = white_pawns & ~south_fill(black_span >> 8) & ~RANK_1;
+        e.passed = passed;
+        while (passed != 0) {
+            const Square s = pop_lowest(passed);
+            const int f = file_of(s), r = rank_of(s);
+            passed_ranks += r;
+            if (!((isolated >> s) & 1)) {
+                fixed += 25;
+                if (r - rear_white_rank(white_pawns, f) == 1 ||
+                    r - rear_white_rank(white_pawns, f + 2) == 1)
+                    fixed += 30;
+            }
+        }
+    }
+    // Black pawns (step 6), mirrored.
+    {
+        const Bitboard isolated = black_pawns & ~sideways(black_pawn_files);
+        const Bitboard backward = black_pawns & ~isolated & ~south_fill(sideways(black_pawns)) &
+                                  ~(rank_mask(0) | rank_mask(1));
+        isolated_count += few_bits<Popcnt>(isolated);
+        fixed +=
+            10 * few_bits<Popcnt>(backward) + 15 * few_bits<Popcnt>(backward & ~white_pawn_files);
+        if (black_pawns & south_fill(black_pawns >> 8))
+            fixed += 4 * doubled_charge<Popcnt>(black_pawns);
+        const Bitboard white_span = white_pawns | sideways(white_pawns);
+        Bitboard passed = black_pawns & ~north_fill(white_span << 8) & ~RANK_8;
+        e.passed |= passed;
+        while (passed != 0) {
+            const Square s = pop_lowest(passed);
+            const int f = file_of(s), r = rank_of(s);
+            passed_ranks -= 7 - r;
+            if (!((isolated >> s) & 1)) {
+                fixed -= 25;
+                if (rear_black_rank(black_pawns, f) - r == 1 ||
+                    rear_black_rank(black_pawns, f + 2) - r == 1)
+                    fixed -= 30;
+            }
+        }
+    }
+    e.structure = {fixed + 8 * isolated_count + 12 * passed_ranks,
+                   fixed + 20 * isolated_count + 16 * passed_ranks};
+
+    // Knights in front of an enemy pawn that no enemy pawn can chase away (step 9).
+    e.outposts = {0, 0};
+    for (Bitboard b = (black_pawns >> 8) & ~(rank_mask(6) | rank_mask(7)); b;) {
+        const Square s = pop_lowest(b);
+        const int f = file_of(s), r = rank_of(s);
+        if (rear_black_rank(black_pawns, f) <= r && rear_black_rank(black_pawns, f + 2) <= r)
+            e.outposts[0] |= bit(s);
+    }
+    for (Bitboard b = (white_pawns << 8) & ~(rank_mask(0) | rank_mask(1)); b;) {
+        const Square s = pop_lowest(b);
+        const int f = file_of(s), r = rank_of(s);
+        if (rear_white_rank(white_pawns, f) >= r && rear_white_rank(white_pawns, f + 2) >= r)
+            e.outposts[1] |= bit(s);
+    }
+}
+
+// The pawns around the white king on its square, middlegame only (step 10), less the square's
+// table value.
+int32_t white_shelter(Square king, Bitboard white_pawns, Bitboard black_pawns) {
+    const int f = file_of(king), r = rank_of(king);
+    int32_t p = 0;
+    const Bitboard own_file = white_pawns & file_mask(f);
+    if (own_file == 0) p -= 40;
+    if ((black_pawns & file_mask(f)) == 0) p -= 40;
+    const int own_rear = rear_white_rank(white_pawns, f + 1);
+    if (own_file != 0 && r < own_rear)
+        p += 4 * (r - own_rear) + 4;
+    else
+        p -= 12;
+    for (const int x : {f + 2, f}) { // the sentinel files read "no pawn"
+        const int rear = rear_white_rank(white_pawns, x);
+        if ((white_pawns & padded_files[x]) != 0 && r < rear)
+            p += 3 * (r - rear) + 3;
+        else
+            p -= 12;
+    }
+    return p;
+}
+
+// The same for the black king, white's view.
+int32_t black_shelter(Square king, Bitboard white_pawns, Bitboard black_pawns) {
+    const int f = file_of(king), r = rank_of(king);
+    int32_t p = 0;
+    const Bitboard own_file = black_pawns & file_mask(f);
+    if (own_file == 0) p += 40;
+    if ((white_pawns & file_mask(f)) == 0) p += 40;
+    const int own_rear = rear_black_rank(black_pawns, f + 1);
+    if (own_file != 0 && r > own_rear)
+        p += 4 * (r - own_rear) - 4;
+    else
+        p += 12;
+    for (const int x : {f + 2, f}) {
+        const int rear = rear_black_rank(black_pawns, x);
+        if ((black_pawns & padded_files[x]) != 0 && r > rear)
+            p += 3 * (r - rear) - 3;
+        else
+            p += 12;
+    }
+    return p;
+}
+
 template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
     const auto& board = pos.board;
     const auto& kinds = pos.kind_pieces;
     const Bitboard white = pos.colour_pieces[0];
     const Bitboard black = pos.colour_pieces[1];
-    const Bitboard occupied = white | black;
     const Bitboard pawns = kinds[PAWN_SET];
     const Bitboard knights = kinds[KNIGHT_SET];
     const Bitboard white_pawns = white & pawns;
@@ -164,82 +339,32 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
         }
     }
 
+    PawnEntry& e = pawn_slot(white_pawns, black_pawns);
+    if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns)
+        fill_pawn_entry<Popcnt>(e, white_pawns, black_pawns);
+
     // Piece-square tables of pawns, knights, bishops and queens (step 2), kept up to date by
-    // make and unmake.
-    int32_t p = pos.square_score; // positional total, white's view
+    // make and unmake; the pawn structure (steps 5 and 6) from the pawn table.
+    int32_t p =
+        pos.square_score + e.structure[middlegame ? 0 : 1]; // positional total, white's view
 
     // Bishops (step 2): the first bishop met in the scan a1..h8 is the lowest square.
     if (white_bishops & (white_bishops - 1)) p += 20 * (few_bits<Popcnt>(white_bishops) - 1);
     if (black_bishops & (black_bishops - 1)) p -= 20 * (few_bits<Popcnt>(black_bishops) - 1);
     if ((white_bishops & bit(G2)) && board[G1] == W_KING) p += 15;
     if ((black_bishops & bit(G7)) && board[G8] == B_KING) p -= 15;
-    // Both forward diagonal neighbours hold own pawns. A bishop on the a- or h-file has only one
-    // such neighbour, so it never takes this penalty.
-    constexpr Bitboard INNER_FILES = ~(FILE_A | FILE_H);
-    p -= 30 * few_bits<Popcnt>(white_bishops & (rank_mask(0) | rank_mask(1)) & INNER_FILES &
-                               (white_pawns >> 7) & (white_pawns >> 9));
-    p += 30 * few_bits<Popcnt>(black_bishops & (rank_mask(6) | rank_mask(7)) & INNER_FILES &
-                               (black_pawns << 7) & (black_pawns << 9));
-
-    const Bitboard white_pawn_files = file_fill(white_pawns);
-    const Bitboard black_pawn_files = file_fill(black_pawns);
-    const int32_t isolated_penalty = middlegame ? 8 : 20;
-    const int32_t passed_rank_bonus = middlegame ? 12 : 16;
-
-    // White pawns (step 5), all pawns at once. The rearmost white pawn of a file is never
-    // further up than rank 7 (index 6), and the rearmost black one never further down than rank 2.
-    {
-        const Bitboard isolated = white_pawns & ~sideways(white_pawn_files);
-        // Backward: no white pawn on a neighbouring file level with or behind it, and below
-        // rank 7.
-        const Bitboard backward = white_pawns & ~isolated & ~north_fill(sideways(white_pawns)) &
-                                  ~(rank_mask(6) | rank_mask(7));
-        p -= isolated_penalty * few_bits<Popcnt>(isolated);
-        p -= 10 * few_bits<Popcnt>(backward) + 15 * few_bits<Popcnt>(backward & ~black_pawn_files);
-        if (white_pawns & north_fill(white_pawns << 8))
-            p -= 4 * doubled_charge<Popcnt>(white_pawns);
-        // Passed: no black pawn ahead on its own or a neighbouring file, and above rank 1.
-        const Bitboard black_span = black_pawns | sideways(black_pawns);
-        Bitboard passed = white_pawns & ~south_fill(black_span >> 8) & ~RANK_1;
-        const Bitboard blocked = middlegame ? 0 : occupied >> 8;
-        while (passed != 0) {
-            const Square s = pop_lowest(passed);
-            const int f = file_of(s), r = rank_of(s);
-            p += passed_rank_bonus * r;
-            if ((blocked >> s) & 1) p -= 20;
-            if (!((isolated >> s) & 1)) {
-                p += 25;
-                if (r - rear_white_rank(white_pawns, f) == 1 ||
-                    r - rear_white_rank(white_pawns, f + 2) == 1)
-                    p += 30;
-            }
-        }
+    if (e.hemmed_bishops & (white_bishops | black_bishops)) {
+        p -=
+            30 * few_bits<Popcnt>(white_bishops & e.hemmed_bishops & (rank_mask(0) | rank_mask(1)));
+        p +=
+            30 * few_bits<Popcnt>(black_bishops & e.hemmed_bishops & (rank_mask(6) | rank_mask(7)));
     }
 
-    // Black pawns (step 6), mirrored.
-    {
-        const Bitboard isolated = black_pawns & ~sideways(black_pawn_files);
-        const Bitboard backward = black_pawns & ~isolated & ~south_fill(sideways(black_pawns)) &
-                                  ~(rank_mask(0) | rank_mask(1));
-        p += isolated_penalty * few_bits<Popcnt>(isolated);
-        p += 10 * few_bits<Popcnt>(backward) + 15 * few_bits<Popcnt>(backward & ~white_pawn_files);
-        if (black_pawns & south_fill(black_pawns >> 8))
-            p += 4 * doubled_charge<Popcnt>(black_pawns);
-        const Bitboard white_span = white_pawns | sideways(white_pawns);
-        Bitboard passed = black_pawns & ~north_fill(white_span << 8) & ~RANK_8;
-        const Bitboard blocked = middlegame ? 0 : occupied << 8;
-        while (passed != 0) {
-            const Square s = pop_lowest(passed);
-            const int f = file_of(s), r = rank_of(s);
-            p -= passed_rank_bonus * (7 - r);
-            if ((blocked >> s) & 1) p += 20;
-            if (!((isolated >> s) & 1)) {
-                p -= 25;
-                if (rear_black_rank(black_pawns, f) - r == 1 ||
-                    rear_black_rank(black_pawns, f + 2) - r == 1)
-                    p -= 30;
-            }
-        }
+    // A passed pawn with a piece in front of it, endgame only.
+    if (!middlegame && e.passed != 0) {
+        const Bitboard occupied = white | black;
+        p -= 20 * few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8));
+        p += 20 * few_bits<Popcnt>(e.passed & black_pawns & (occupied << 8));
     }
 
     const Square white_king = pos.king_square[0];
@@ -255,6 +380,8 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
 
     // Rooks (step 8).
     if (white_rooks | black_rooks) {
+        const Bitboard white_pawn_files = files_of(e.files[0]);
+        const Bitboard black_pawn_files = files_of(e.files[1]);
         if (middlegame && (white_rooks & bit(H1)) && (white_king == F1 || white_king == G1) &&
             (white_pawns & (bit(H2) | bit(H3))))
             p -= 45;
@@ -273,60 +400,27 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
              20 * few_bits<Popcnt>(black_open & white_pawn_files);
     }
 
-    // Knights in front of an enemy pawn that no enemy pawn can chase away (step 9).
-    for (Bitboard b = white_knights & (black_pawns >> 8) & ~(rank_mask(6) | rank_mask(7)); b;) {
-        const Square s = pop_lowest(b);
-        const int f = file_of(s), r = rank_of(s);
-        if (rear_black_rank(black_pawns, f) <= r && rear_black_rank(black_pawns, f + 2) <= r)
-            p += (f == 2 || f == 3) ? 32 : 20;
-    }
-    for (Bitboard b = black_knights & (white_pawns << 8) & ~(rank_mask(0) | rank_mask(1)); b;) {
-        const Square s = pop_lowest(b);
-        const int f = file_of(s), r = rank_of(s);
-        if (rear_white_rank(white_pawns, f) >= r && rear_white_rank(white_pawns, f + 2) >= r)
-            p -= (f == 2 || f == 3) ? 32 : 20;
-    }
+    // Knights on outposts (step 9): 32 on the c- and d-files, 20 elsewhere.
+    constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
+    if (const Bitboard b = white_knights & e.outposts[0]; b != 0)
+        p += 20 * few_bits<Popcnt>(b) + 12 * few_bits<Popcnt>(b & CENTRE_FILES);
+    if (const Bitboard b = black_knights & e.outposts[1]; b != 0)
+        p -= 20 * few_bits<Popcnt>(b) + 12 * few_bits<Popcnt>(b & CENTRE_FILES);
 
     // Kings (step 10).
     if (middlegame) {
-        {
-            const int f = file_of(white_king), r = rank_of(white_king);
-            p += king_table_white[white_king];
-            const Bitboard own_file = white_pawns & file_mask(f);
-            if (own_file == 0) p -= 40;
-            if ((black_pawns & file_mask(f)) == 0) p -= 40;
-            const int own_rear = rear_white_rank(white_pawns, f + 1);
-            if (own_file != 0 && r < own_rear)
-                p += 4 * (r - own_rear) + 4;
-            else
-                p -= 12;
-            for (const int x : {f + 2, f}) { // the sentinel files read "no pawn"
-                const int rear = rear_white_rank(white_pawns, x);
-                if ((white_pawns & padded_files[x]) != 0 && r < rear)
-                    p += 3 * (r - rear) + 3;
-                else
-                    p -= 12;
-            }
+        if (e.shelter_king[0] != white_king + 1) {
+            e.shelter_king[0] = static_cast<uint8_t>(white_king + 1);
+            e.shelter[0] =
+                static_cast<int16_t>(white_shelter(white_king, white_pawns, black_pawns));
         }
-        {
-            const int f = file_of(black_king), r = rank_of(black_king);
-            p -= king_table_black[black_king];
-            const Bitboard own_file = black_pawns & file_mask(f);
-            if (own_file == 0) p += 40;
-            if ((white_pawns & file_mask(f)) == 0) p += 40;
-            const int own_rear = rear_black_rank(black_pawns, f + 1);
-            if (own_file != 0 && r > own_rear)
-                p += 4 * (r - own_rear) - 4;
-            else
-                p += 12;
-            for (const int x : {f + 2, f}) {
-                const int rear = rear_black_rank(black_pawns, x);
-                if ((black_pawns & padded_files[x]) != 0 && r > rear)
-                    p += 3 * (r - rear) - 3;
-                else
-                    p += 12;
-            }
+        if (e.shelter_king[1] != black_king + 1) {
+            e.shelter_king[1] = static_cast<uint8_t>(black_king + 1);
+            e.shelter[1] =
+                static_cast<int16_t>(black_shelter(black_king, white_pawns, black_pawns));
         }
+        p += king_table_white[white_king] - king_table_black[black_king] + e.shelter[0] +
+             e.shelter[1];
     } else {
         p += king_endgame_table[white_king] - king_endgame_table[black_king];
     }
