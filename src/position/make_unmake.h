@@ -133,15 +133,7 @@ inline void unmake_move() {
     const int p = --pos.ply;
     const Move move = pos.move_stack[p];
     const UndoRecord& undo = pos.undo_stack[p];
-    pos.colour_pieces = undo.colour_pieces;
-    pos.kind_pieces = undo.kind_pieces;
-    pos.material = undo.material;
-    pos.king_square = undo.king_square;
-    pos.ep_square = undo.ep_square;
-    pos.fifty = undo.fifty;
-    pos.square_score = undo.square_score;
-    pos.side = undo.side;
-    pos.castling = undo.castling;
+    static_cast<BoardState&>(pos) = undo.state;
 
     const int from = move_from(move), to = move_to(move), kind = move_kind(move);
     auto& b = pos.board;
@@ -158,13 +150,13 @@ inline void unmake_move() {
         break;
     }
     case MOVE_EN_PASSANT:
-        if (undo.side == 0)
+        if (undo.state.side == 0)
             b[to - 8] = B_PAWN;
         else
             b[to + 8] = W_PAWN;
         break;
     default:
-        b[to] = undo.side == 0 ? W_PAWN : B_PAWN;
+        b[to] = undo.state.side == 0 ? W_PAWN : B_PAWN;
         break;
     }
     b[from] = b[to];
@@ -177,16 +169,8 @@ template <int Mover> inline bool make_move(Move move) {
     const int p = pos.ply;
     pos.move_stack[p] = move;
     UndoRecord& undo = pos.undo_stack[p];
-    undo.colour_pieces = pos.colour_pieces;
-    undo.kind_pieces = pos.kind_pieces;
-    undo.material = pos.material;
-    undo.king_square = pos.king_square;
-    undo.ep_square = pos.ep_square;
-    undo.fifty = pos.fifty;
-    undo.square_score = pos.square_score;
+    undo.state = pos;
     undo.captured = pos.board[move_to(move)];
-    undo.side = static_cast<uint8_t>(Mover);
-    undo.castling = pos.castling;
     pos.ply = p + 1;
 
     // When the king is known not to be in check, a move of another piece (en passant aside)

@@ -43,22 +43,8 @@ constexpr uint8_t CASTLE_WK = 1, CASTLE_WQ = 2, CASTLE_BK = 4, CASTLE_BQ = 8;
 constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 // The state a move changes besides the board, saved whole so that taking a move back is a
-// copy rather than a replay in reverse.
-struct UndoRecord {
-    std::array<Bitboard, 2> colour_pieces;
-    std::array<Bitboard, 6> kind_pieces;
-    std::array<int32_t, 2> material;
-    std::array<int32_t, 2> king_square;
-    int32_t ep_square;
-    int32_t fifty;
-    int32_t square_score;
-    PieceCode captured;
-    uint8_t side;
-    uint8_t castling;
-};
-
-struct Position {
-    std::array<PieceCode, 64> board;
+// copy rather than a replay in reverse: one block, copied in a few wide moves.
+struct BoardState {
     // The board again as square sets, kept in step by make/unmake and rebuilt by
     // count_material: [0] white, [1] black; by kind, both colours (see PAWN_SET...).
     std::array<Bitboard, 2> colour_pieces;
@@ -71,6 +57,15 @@ struct Position {
     int32_t square_score;
     uint8_t side; // 0 white, 1 black
     uint8_t castling;
+};
+
+struct UndoRecord {
+    BoardState state;
+    PieceCode captured;
+};
+
+struct Position : BoardState {
+    std::array<PieceCode, 64> board;
     int32_t ply;
     int32_t root_ply; // valid entries of hash_history
     uint64_t nodes;
