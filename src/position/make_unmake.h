@@ -71,7 +71,8 @@ template <int Mover> inline void play_on_board(Move move) {
     if (piece == (Mover == 0 ? W_KING : B_KING)) pos.king_square[Mover] = to;
     pos.castling &= castle_keep[from] & castle_keep[to];
     // Pawn moves (promotions included) and captures reset the half-move clock.
-    pos.fifty = ((piece & PAWN) || captured != 0) ? 0 : pos.fifty + 1;
+    // Without a branch: which moves reset it is as good as random to a predictor.
+    pos.fifty = (pos.fifty + 1) & -static_cast<int32_t>(((piece & PAWN) | captured) == 0);
     if constexpr (Mover == 0)
         pos.material[1] += piece_value[captured];
     else

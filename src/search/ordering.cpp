@@ -158,13 +158,13 @@ inline Move select(Move* moves, int32_t* scores, int32_t i, int32_t count, int32
     int32_t best = NEG_INFINITY;
     int32_t chosen = -1;
     if (count - i < 8) {
+        // Without branches on the scores, which a predictor cannot foresee; the ceiling would
+        // only end the loop sooner.
         for (int32_t j = i; j < count; ++j) {
             const int32_t score = scores[j];
-            if (score > best) {
-                best = score;
-                chosen = j;
-                if (score == ceiling) break;
-            }
+            const bool higher = score > best;
+            best = higher ? score : best;
+            chosen = higher ? j : chosen;
         }
     } else {
         if (scores[i] == ceiling) return moves[i];
