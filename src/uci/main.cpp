@@ -33,7 +33,7 @@ int answer_arguments(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "bench") != 0) return answer_arguments(argc, argv);
     tervane::init_tables();
-    if (argc >= 2 && std::strcmp(argv[1], "bench") == 0) {
+    if (argc >= 2) {
         const int depth = argc >= 3 ? static_cast<int>(tervane::read_integer(argv[2]))
                                     : tervane::BENCH_DEFAULT_DEPTH;
         return tervane::bench_command(depth > 0 ? depth : tervane::BENCH_DEFAULT_DEPTH);
