@@ -11,11 +11,6 @@ out=build-windows
 compiler=x86_64-w64-mingw32-g++-posix
 started=$(date +%s)
 
-skip() {
-    echo "Windows tests skipped: $1"
-    exit 0
-}
-
 install_missing() {
     local packages=()
     command -v "$compiler" >/dev/null || packages+=(g++-mingw-w64-x86-64-posix)
@@ -23,7 +18,7 @@ install_missing() {
     apt_install windows "${packages[@]}"
 }
 
-install_missing || skip "the MinGW-w64 cross compiler or Wine could not be installed"
+install_missing || skip "Windows tests" "the MinGW-w64 cross compiler or Wine could not be installed"
 [ -x build/tervane ] || { echo "build/tervane is missing: build the Linux engine first"; exit 1; }
 
 echo "Building $out/tervane.exe"
