@@ -70,7 +70,7 @@ node tests/cross/session.mjs tests/cross/session.uci build/tervane >"$native/ses
 if command -v aarch64-linux-gnu-g++ >/dev/null && command -v qemu-aarch64 >/dev/null; then
     echo "Building build-arm/tervane (64-bit ARM)"
     quietly cmake --no-warn-unused-cli -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-        -DTERVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+        -DCMAKE_BUILD_TYPE=Release
     quietly cmake --build build-arm --target tervane -j2
     check "ARM under qemu" build-arm/check qemu-aarch64 build-arm/tervane
 else

@@ -22,7 +22,7 @@ install_missing || skip "Windows tests" "the MinGW-w64 cross compiler or Wine co
 [ -x build/tervane ] || { echo "build/tervane is missing: build the Linux engine first"; exit 1; }
 
 echo "Building $out/tervane.exe"
-cmake --no-warn-unused-cli -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTERVANE_TESTS=OFF \
+cmake --no-warn-unused-cli -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$out" --target tervane -j2 >/dev/null
 if [ ! -f "$out/driver.exe" ] || [ tests/windows/driver.cpp -nt "$out/driver.exe" ]; then
