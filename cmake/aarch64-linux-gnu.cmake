@@ -1,5 +1,5 @@
 # Cross-compiles the engine for 64-bit ARM Linux with Debian's g++-aarch64-linux-gnu:
-#   cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DTERVANE_TESTS=OFF
+#   cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
 #   cmake --build build-arm --target tervane
 # The result, build-arm/tervane, is linked statically, so that qemu-aarch64 runs it on an x86-64
 # machine without an ARM system root.

@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# Sourced by the suites: apt_install NAME PACKAGE... installs the Debian packages given (none
+# Sourced by the suites. apt_install NAME PACKAGE... installs the Debian packages given (none
 # is fine) as root, through sudo when not root; NAME names the log in $TMPDIR. Returns 1,
 # after the log's last lines, when they could not be installed.
 apt_install() {
@@ -19,4 +19,10 @@ apt_install() {
         tail -n 5 "$log"
         return 1
     fi
+}
+
+# skip WHAT REASON: ends the suite as passed, saying why it did not run.
+skip() {
+    echo "$1 skipped: $2"
+    exit 0
 }

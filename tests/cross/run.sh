@@ -22,21 +22,22 @@ install_missing() {
     apt_install cross "${packages[@]}"
 }
 
-# check NAME COMMAND...: the engine started by COMMAND answers bench and the session as the
-# native build does, and a running search hears "stop" and "isready".
+# check NAME OUT COMMAND...: the engine started by COMMAND answers bench and the session as
+# the native build does, and a running search hears "stop" and "isready". Its answers go to OUT.
 check() {
     local name=$1 out=$2
     shift 2
-    if ! diff <(grep -v '^Nodes/second' "$out/bench.native") \
+    mkdir -p "$out"
+    if ! diff <(grep -v '^Nodes/second' "$native/bench.native") \
         <("$@" bench "$bench_depth" </dev/null | grep -v '^Nodes/second') >"$out/bench.diff"; then
         echo "FAILED $name: bench $bench_depth differs from the native build's"
         head -n 20 "$out/bench.diff"
         failed=1
     else
-        echo "ok     $name: bench $bench_depth, $(awk '/^Nodes searched/ {print $4}' "$out/bench.native") nodes"
+        echo "ok     $name: bench $bench_depth, $(awk '/^Nodes searched/ {print $4}' "$native/bench.native") nodes"
     fi
     if ! node tests/cross/session.mjs tests/cross/session.uci "$@" >"$out/session.txt" ||
-        ! diff "$out/session.native" "$out/session.txt" >"$out/session.diff"; then
+        ! diff "$native/session.native" "$out/session.txt" >"$out/session.diff"; then
         echo "FAILED $name: the session's answers differ from the native build's"
         head -n 20 "$out/session.diff"
         failed=1
@@ -57,23 +58,20 @@ quietly() {
     "$@" >"$log" 2>&1 || { tail -n 30 "$log"; return 1; }
 }
 
-# The native build's answers, the reference for both.
-reference() {
-    local out=$1
-    mkdir -p "$out"
-    build/tervane bench "$bench_depth" >"$out/bench.native"
-    node tests/cross/session.mjs tests/cross/session.uci build/tervane >"$out/session.native"
-}
-
 install_missing || echo "Some cross tools could not be installed; their checks are skipped"
 [ -x build/tervane ] || { echo "build/tervane is missing: build the native engine first"; exit 1; }
+
+# The native build's answers, the reference for both.
+native=build/cross-check
+mkdir -p "$native"
+build/tervane bench "$bench_depth" >"$native/bench.native"
+node tests/cross/session.mjs tests/cross/session.uci build/tervane >"$native/session.native"
 
 if command -v aarch64-linux-gnu-g++ >/dev/null && command -v qemu-aarch64 >/dev/null; then
     echo "Building build-arm/tervane (64-bit ARM)"
     quietly cmake --no-warn-unused-cli -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-        -DTERVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+        -DCMAKE_BUILD_TYPE=Release
     quietly cmake --build build-arm --target tervane -j2
-    reference build-arm/check
     check "ARM under qemu" build-arm/check qemu-aarch64 build-arm/tervane
 else
     echo "ARM checks skipped: g++-aarch64-linux-gnu or qemu-user is missing"
@@ -83,7 +81,6 @@ if command -v emcmake >/dev/null && [ -f /usr/share/nodejs/acorn/package.json ];
     echo "Building build-wasm/tervane.js and tervane.wasm (WebAssembly)"
     quietly emcmake cmake -S . -B build-wasm -DTERVANE_WASM=ON -DCMAKE_BUILD_TYPE=Release
     quietly cmake --build build-wasm -j2
-    reference build-wasm/check
     check "WebAssembly under Node.js" build-wasm/check node tests/cross/wasm_engine.mjs build-wasm
 else
     echo "WebAssembly checks skipped: emscripten or node-acorn is missing"

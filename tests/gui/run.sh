@@ -21,11 +21,6 @@ start_fen='8/8/8/4k3/8/8/8/R2QK3 w - - 0 1'
 time_control=(-tc 0:02 -inc 1)
 started=$(date +%s)
 
-skip() {
-    echo "GUI tests skipped: $1"
-    exit 0
-}
-
 # xboard and polyglot live in /usr/games, which root's PATH does not hold: xboard would
 # not find polyglot.
 export PATH="$PATH:/usr/games"
@@ -39,7 +34,7 @@ install_missing() {
     apt_install gui "${packages[@]}"
 }
 
-install_missing || skip "xvfb, xboard or polyglot could not be installed"
+install_missing || skip "GUI tests" "xvfb, xboard or polyglot could not be installed"
 [ -x "$engine" ] || { echo "build/tervane is missing: build the engine first"; exit 1; }
 
 rm -rf "$out"

@@ -113,7 +113,7 @@ check_engine "$work/openbench/tervane" "the engine of make EXE="
 if command -v "$mingw" >/dev/null; then
     echo "Building the Windows .zip"
     cmake --no-warn-unused-cli -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-        -DTERVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
     cpack --config build-windows/CPackConfig.cmake -B "$work/windows" >"$work/cpack.log" 2>&1 ||
         { cat "$work/cpack.log"; fail "cpack of the Windows build"; }
     zip="$work/windows/tervane-$version-win64.zip"

@@ -9,11 +9,6 @@ source tests/apt_install.sh
 
 started=$(date +%s)
 
-skip() {
-    echo "Browser tests skipped: $1"
-    exit 0
-}
-
 install_missing() {
     local packages=()
     [ -x /usr/bin/chromium ] || packages+=(chromium)
@@ -22,7 +17,7 @@ install_missing() {
     apt_install web "${packages[@]}"
 }
 
-install_missing || skip "Chromium or Emscripten could not be installed"
+install_missing || skip "Browser tests" "Chromium or Emscripten could not be installed"
 
 echo "Building the engine for the browser and the page"
 bash scripts/serve-web.sh --build-only

@@ -8,12 +8,11 @@
 //   node tests/web/speed.js [DEPTH] [RUNS]
 // Needs the built page (scripts/serve-web.sh --build-only) and the native build/tervane.
 
-const { spawn } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
-const readline = require('node:readline');
 const puppeteer = require('puppeteer-core');
 const { startServer, pageAddress } = require('../../scripts/web-server.js');
+const { EngineProcess } = require('../games/lib/engine_process.js');
 
 const root = path.resolve(__dirname, '../..');
 const depth = Number(process.argv[2] ?? 8);
@@ -21,18 +20,10 @@ const runs = Number(process.argv[3] ?? 5);
 const commands = ['position startpos', `go depth ${depth}`];
 
 // The native engine's input stays open until it answers: the end of input would end the search.
-function nativeSearch(engine) {
-  return new Promise((resolve) => {
-    let last = null;
-    const onLine = (line) => {
-      if (line.startsWith('info time ')) last = line;
-      if (!line.startsWith('bestmove')) return;
-      engine.lines.off('line', onLine);
-      resolve(last);
-    };
-    engine.lines.on('line', onLine);
-    for (const command of commands) engine.process.stdin.write(`${command}\n`);
-  });
+async function nativeSearch(engine) {
+  for (const command of commands) engine.send(command);
+  const { before } = await engine.expect((line) => line.startsWith('bestmove'), 3600000, '"bestmove"');
+  return before.findLast((line) => line.startsWith('info time ')) ?? null;
 }
 
 function browserSearch(page) {
@@ -85,8 +76,7 @@ const nodes = (line) => Number(/ nodes (\d+)/.exec(line)[1]);
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
 async function main() {
-  const child = spawn(path.join(root, 'build/tervane'), [], { stdio: ['pipe', 'pipe', 'inherit'] });
-  const native = { process: child, lines: readline.createInterface({ input: child.stdout }) };
+  const native = new EngineProcess(path.join(root, 'build/tervane'));
   const server = await startServer(path.join(root, 'build-web/site'), { port: 0 });
   const browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
@@ -123,7 +113,8 @@ async function main() {
       }
     }
   } finally {
-    child.stdin.end('quit\n');
+    native.send('quit');
+    native.closeInput();
     await browser.close();
     server.close();
   }

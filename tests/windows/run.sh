@@ -11,11 +11,6 @@ out=build-windows
 compiler=x86_64-w64-mingw32-g++-posix
 started=$(date +%s)
 
-skip() {
-    echo "Windows tests skipped: $1"
-    exit 0
-}
-
 install_missing() {
     local packages=()
     command -v "$compiler" >/dev/null || packages+=(g++-mingw-w64-x86-64-posix)
@@ -23,11 +18,11 @@ install_missing() {
     apt_install windows "${packages[@]}"
 }
 
-install_missing || skip "the MinGW-w64 cross compiler or Wine could not be installed"
+install_missing || skip "Windows tests" "the MinGW-w64 cross compiler or Wine could not be installed"
 [ -x build/tervane ] || { echo "build/tervane is missing: build the Linux engine first"; exit 1; }
 
 echo "Building $out/tervane.exe"
-cmake --no-warn-unused-cli -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTERVANE_TESTS=OFF \
+cmake --no-warn-unused-cli -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$out" --target tervane -j2 >/dev/null
 if [ ! -f "$out/driver.exe" ] || [ tests/windows/driver.cpp -nt "$out/driver.exe" ]; then
