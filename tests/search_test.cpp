@@ -26,7 +26,7 @@ constexpr Move mv(const char* from, const char* to, int kind = MOVE_NORMAL) {
     return move_word(sq(from), sq(to), kind);
 }
 int32_t& history_of(Move move) {
-    return search_state.history[move_from(move) * 64 + move_to(move)];
+    return search_state.history[history_index(move)];
 }
 
 // The state a node below the root sees early in a fresh "go".
@@ -425,8 +425,8 @@ TEST(AlphaBeta, HistoryGrowsForEveryMoveThatRaisesAlpha) {
     search(NEG_INFINITY, MATE_SCORE, 1, true);
     int32_t raised = 0;
     for (int32_t to = 0; to < 64; ++to) {
-        EXPECT_LE(search_state.history[sq("e1") * 64 + to], 1);
-        raised += search_state.history[sq("e1") * 64 + to];
+        EXPECT_LE(history_of(move_word(sq("e1"), to, MOVE_NORMAL)), 1);
+        raised += history_of(move_word(sq("e1"), to, MOVE_NORMAL));
     }
     EXPECT_GE(raised, 1);
 }

@@ -23,7 +23,7 @@ void remember_killer(Move move) {
 } // namespace
 
 void raise_history(Move move, int32_t amount) {
-    int32_t& entry = search_state.history[move_from(move) * 64 + move_to(move)];
+    int32_t& entry = search_state.history[history_index(move)];
     // Saturate: a wrapped entry would turn negative and sink a good move to the bottom.
     entry = entry > std::numeric_limits<int32_t>::max() - amount
                 ? std::numeric_limits<int32_t>::max()

@@ -4,6 +4,7 @@
 
 #include "movegen/movegen.h"
 #include "position/position.h"
+#include "search/pick.h"
 
 #include <array>
 #include <cstdint>
@@ -44,7 +45,7 @@ extern SearchLimits search_limits;
 
 // The search's own tables and results.
 struct SearchState {
-    std::array<int32_t, 64 * 64> history;
+    std::array<int32_t, 64 * 64> history; // by history_index
     std::array<std::array<Move, SEARCH_PLIES>, SEARCH_PLIES> pv_table;
     std::array<int32_t, SEARCH_PLIES> pv_length;
     std::array<Move, SEARCH_PLIES> killer1;
@@ -103,6 +104,12 @@ int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 int32_t repetition_count();
 int32_t quiesce(int32_t alpha, int32_t beta);
 
+// Where a move's count is kept in SearchState::history: one entry per from- and to-square,
+// the move's own low bits, so that reading it costs no arithmetic.
+constexpr int32_t history_index(Move move) {
+    return move & 4095;
+}
+
 // History of a move that raised alpha, saturating instead of wrapping.
 void raise_history(Move move, int32_t amount);
 // The line of the node at the current ply: `move` followed by the line of its child.
@@ -110,9 +117,8 @@ void take_child_line(Move move);
 
 void score_moves(const Move* moves, int32_t* scores, int32_t count);
 void score_captures(const Move* moves, int32_t* scores, int32_t count);
-// Picks the best-scored move of moves[i .. count) and swaps it to moves[i], for a loop that picks
-// i = 0, 1, 2, ... in turn from one list.
-Move pick_next_in_turn(Move* moves, int32_t* scores, int32_t i, int32_t count);
+// pick_next_in_turn (search/pick.h): picks the best-scored move of moves[i .. count) and swaps it
+// to moves[i], for a loop that picks i = 0, 1, 2, ... in turn from one list.
 
 // The deadline moved on after a score drop, never past what the clock allows.
 uint32_t rearmed_deadline(uint32_t now);
