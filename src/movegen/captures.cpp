@@ -127,6 +127,8 @@ constexpr Bitboard knight_sight(Bitboard targets) {
     return (one << 16) | (one >> 16) | (two << 8) | (two >> 8);
 }
 
+} // namespace
+
 template <int Side> Move* generate_captures(Move* out) {
     constexpr PieceCode own_colour = Side == 0 ? WHITE : BLACK;
     const auto& board = pos.board;
@@ -185,7 +187,8 @@ template <int Side> Move* generate_captures(Move* out) {
     return out;
 }
 
-} // namespace
+template Move* generate_captures<0>(Move* out);
+template Move* generate_captures<1>(Move* out);
 
 void gen_captures(Move* list, int32_t& count) {
     Move* end = pos.side == 0 ? generate_captures<0>(list) : generate_captures<1>(list);

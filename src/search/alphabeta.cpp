@@ -40,9 +40,10 @@ void take_child_line(Move move) {
     search_state.pv_length[ply] = child_end;
 }
 
-int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
+// The side to move is a constant of each instance, as in the quiescence search.
+template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
     if (search_state.stop_flag) return 0;
-    if (depth < 1 || pos.ply > LAST_MOVING_PLY) return quiesce(alpha, beta);
+    if (depth < 1 || pos.ply > LAST_MOVING_PLY) return quiesce_as<Side>(alpha, beta);
 
     const int32_t ply = pos.ply;
     const bool check = note_check_status();
@@ -53,15 +54,14 @@ int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
     // which is close enough to this node's material for a zugzwang guard.
     if (!check && depth >= NULL_MOVE_MIN_DEPTH && !search_state.follow_pv && null_ok &&
         last_evaluated_piece_count >= NULL_MOVE_MIN_PIECES) {
-        const uint8_t side = pos.side;
         const int32_t ep_square = pos.ep_square;
         const int32_t fifty = pos.fifty;
         pos.fifty = 0;
         pos.ep_square = 0;
-        pos.side = static_cast<uint8_t>(1 - side);
+        pos.side = static_cast<uint8_t>(1 - Side);
         const int32_t reduction = depth <= 6 ? 3 : 4;
-        const int32_t score = -search(-beta, -beta + 1, depth - reduction, false);
-        pos.side = side;
+        const int32_t score = -search_as<1 - Side>(-beta, -beta + 1, depth - reduction, false);
+        pos.side = static_cast<uint8_t>(Side);
         pos.ep_square = ep_square;
         pos.fifty = fifty;
         if (search_state.stop_flag) return 0;
@@ -80,10 +80,10 @@ int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
     bool made_move = false;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
-        if (!make_move(move)) continue;
+        if (!make_move<Side>(move)) continue;
         count_node();
         made_move = true;
-        const int32_t score = -search(-beta, -alpha, depth - 1 + extension, true);
+        const int32_t score = -search_as<1 - Side>(-beta, -alpha, depth - 1 + extension, true);
         unmake_move();
         if (search_state.stop_flag) return 0;
         if (score <= alpha) continue;
@@ -101,6 +101,11 @@ int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
     if (made_move) return pos.fifty > FIFTY_MOVE_LIMIT ? 0 : alpha;
     if (check) return ply - MATE_SCORE;
     return 0;
+}
+
+int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
+    return pos.side == 0 ? search_as<0>(alpha, beta, depth, null_ok)
+                         : search_as<1>(alpha, beta, depth, null_ok);
 }
 
 // Only the root asks: inside the tree the keys are not kept up to date.

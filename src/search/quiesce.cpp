@@ -10,7 +10,9 @@ constexpr int32_t LAST_MOVING_PLY = MAX_PLY - 1;
 
 } // namespace
 
-int32_t quiesce(int32_t alpha, int32_t beta) {
+// The side to move is a constant of each instance, so that the capture generator and make_move
+// are chosen without a test, which a predictor would often miss.
+template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
     if (search_state.stop_flag) return 0;
     const int32_t ply = pos.ply;
     if (ply > LAST_MOVING_PLY) return evaluate();
@@ -24,16 +26,16 @@ int32_t quiesce(int32_t alpha, int32_t beta) {
     std::array<Move, MAX_CAPTURES> moves;
     std::array<int32_t, MAX_CAPTURES> scores;
     int32_t count = 0;
-    gen_captures(moves.data(), count);
+    count = static_cast<int32_t>(generate_captures<Side>(moves.data()) - moves.data());
     score_captures(moves.data(), scores.data(), count);
 
     bool made_move = false;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
-        if (!make_move(move)) continue;
+        if (!make_move<Side>(move)) continue;
         count_node();
         made_move = true;
-        const int32_t score = -quiesce(-beta, -alpha);
+        const int32_t score = -quiesce_as<1 - Side>(-beta, -alpha);
         unmake_move();
         if (search_state.stop_flag) return 0;
         if (score <= alpha) continue;
@@ -43,6 +45,13 @@ int32_t quiesce(int32_t alpha, int32_t beta) {
     }
     // With no legal capture the static score stands, even below the alpha passed in.
     return made_move ? alpha : stand;
+}
+
+template int32_t quiesce_as<0>(int32_t alpha, int32_t beta);
+template int32_t quiesce_as<1>(int32_t alpha, int32_t beta);
+
+int32_t quiesce(int32_t alpha, int32_t beta) {
+    return pos.side == 0 ? quiesce_as<0>(alpha, beta) : quiesce_as<1>(alpha, beta);
 }
 
 } // namespace tervane

@@ -103,6 +103,8 @@ void report_best_line(int32_t score, int32_t depth);
 int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 int32_t repetition_count();
 int32_t quiesce(int32_t alpha, int32_t beta);
+// quiesce for `Side`, the side to move.
+template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta);
 
 // Where a move's count is kept in SearchState::history: one entry per from- and to-square,
 // the move's own low bits, so that reading it costs no arithmetic.
