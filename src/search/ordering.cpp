@@ -75,13 +75,16 @@ void score_moves(const Move* moves, int32_t* scores, int32_t count) {
 
 void score_captures(const Move* moves, int32_t* scores, int32_t count) {
     const OrderingKeys keys = ordering_keys();
-    for (int32_t i = 0; i < count; ++i)
+    // Capture lists are short: the line's move is looked for in the same pass.
+    int32_t on_line = -1;
+    for (int32_t i = 0; i < count; ++i) {
         scores[i] = exchange_value(moves[i]) + history_part(moves[i], keys);
+        on_line = moves[i] == keys.expected ? i : on_line;
+    }
     // The line's move goes first here too, and a capture list that holds it takes the search
     // back onto the line.
-    const int32_t i = first_holding(moves, 0, count, keys.expected);
-    if (i < count) {
-        scores[i] = exchange_value(moves[i]) + PV_BONUS;
+    if (on_line >= 0) {
+        scores[on_line] = exchange_value(moves[on_line]) + PV_BONUS;
         search_state.follow_pv = true;
     }
 }
