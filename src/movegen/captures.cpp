@@ -82,46 +82,9 @@ template <int Side> inline Move* pawn_captures(Move* out, int from, Bitboard opp
     return out;
 }
 
-// Each square of b moved by Step (a left shift when positive, right when negative).
-template <int Step> constexpr Bitboard shifted(Bitboard b) {
-    if constexpr (Step > 0)
-        return b << Step;
-    else
-        return b >> -Step;
-}
-
-// The squares that a slider on one of `from` reaches stepping by Step through the empty
-// squares `empty`, the first occupied square included (Kogge-Stone fill); `landing` holds the
-// squares a single step can land on without wrapping round the board's edge.
-template <int Step, Bitboard Landing>
-constexpr Bitboard slide_reach(Bitboard from, Bitboard empty) {
-    Bitboard pro = empty & Landing;
-    from |= pro & shifted<Step>(from);
-    pro &= shifted<Step>(pro);
-    from |= pro & shifted<2 * Step>(from);
-    pro &= shifted<2 * Step>(pro);
-    from |= pro & shifted<4 * Step>(from);
-    return shifted<Step>(from) & Landing;
-}
-
-constexpr Bitboard NOT_FILE_A = ~FILE_A, NOT_FILE_H = ~FILE_H, ALL_SQUARES = ~Bitboard{0};
-
-// The squares from which a piece moving along a line of each kind meets one of `targets` as
-// the first occupied square: lines are symmetric, so these are the targets' own reach.
-constexpr Bitboard straight_sight(Bitboard targets, Bitboard empty) {
-    return slide_reach<8, ALL_SQUARES>(targets, empty) |
-           slide_reach<-8, ALL_SQUARES>(targets, empty) |
-           slide_reach<1, NOT_FILE_A>(targets, empty) | slide_reach<-1, NOT_FILE_H>(targets, empty);
-}
-constexpr Bitboard diagonal_sight(Bitboard targets, Bitboard empty) {
-    return slide_reach<9, NOT_FILE_A>(targets, empty) | slide_reach<7, NOT_FILE_H>(targets, empty) |
-           slide_reach<-7, NOT_FILE_A>(targets, empty) |
-           slide_reach<-9, NOT_FILE_H>(targets, empty);
-}
-
 // The squares a knight jump away from one of `targets`.
 constexpr Bitboard knight_sight(Bitboard targets) {
-    const Bitboard one = ((targets << 1) & NOT_FILE_A) | ((targets >> 1) & NOT_FILE_H);
+    const Bitboard one = ((targets << 1) & ~FILE_A) | ((targets >> 1) & ~FILE_H);
     const Bitboard two =
         ((targets << 2) & ~(FILE_A | FILE_A << 1)) | ((targets >> 2) & ~(FILE_H | FILE_H >> 1));
     return (one << 16) | (one >> 16) | (two << 8) | (two >> 8);
@@ -143,19 +106,18 @@ template <int Side> Move* generate_captures(Move* out) {
     const Bitboard taking_pawns =
         Side == 0 ? pawns & (((targets >> 9) & ~FILE_H) | ((targets >> 7) & ~FILE_A))
                   : pawns & (((targets << 7) & ~FILE_H) | ((targets << 9) & ~FILE_A));
-    // Only the pieces with something to take are visited: which kind of piece comes next is
-    // as good as random to a predictor, and most pieces of a node take nothing. The others
-    // would add no move, so the list is the same.
+    // Pawns, knights and the king are visited only when they have something to take; the
+    // sliders are all visited, each ray tested by its first occupied square (a set-wise test
+    // of what they see costs more than the visits it saves). The others would add no move,
+    // so the list is the same.
     const auto& kinds = pos.kind_pieces;
-    const Bitboard empty = ~occupied;
     const Bitboard queens = kinds[QUEEN_SET];
     const Bitboard king = kinds[KING_SET] & own;
     const Bitboard king_takes =
         king & (Bitboard{0} - Bitboard{(king_attacks[pos.king_square[Side]] & opponent) != 0});
     const Bitboard takers = taking_pawns | king_takes |
                             (kinds[KNIGHT_SET] & own & knight_sight(opponent)) |
-                            ((kinds[BISHOP_SET] | queens) & own & diagonal_sight(opponent, empty)) |
-                            ((kinds[ROOK_SET] | queens) & own & straight_sight(opponent, empty));
+                            ((kinds[BISHOP_SET] | kinds[ROOK_SET] | queens) & own);
     for (Bitboard pieces = takers; pieces != 0;) {
         const int from = pop_lowest(pieces);
         switch (board[from]) {
