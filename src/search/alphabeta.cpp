@@ -40,6 +40,15 @@ void take_child_line(Move move) {
     search_state.pv_length[ply] = child_end;
 }
 
+template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
+
+// A child searched to `depth`: below one ply straight to the quiescence search, as search_as
+// would go itself, without entering it (most children of the last full ply are such).
+template <int Side>
+inline int32_t search_child(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
+    return depth < 1 ? quiesce_as<Side>(alpha, beta) : search_as<Side>(alpha, beta, depth, null_ok);
+}
+
 // The side to move is a constant of each instance, as in the quiescence search.
 template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
     if (search_state.stop_flag) return 0;
@@ -60,7 +69,7 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         pos.ep_square = 0;
         pos.side = static_cast<uint8_t>(1 - Side);
         const int32_t reduction = depth <= 6 ? 3 : 4;
-        const int32_t score = -search_as<1 - Side>(-beta, -beta + 1, depth - reduction, false);
+        const int32_t score = -search_child<1 - Side>(-beta, -beta + 1, depth - reduction, false);
         pos.side = static_cast<uint8_t>(Side);
         pos.ep_square = ep_square;
         pos.fifty = fifty;
@@ -83,7 +92,7 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         if (!make_move<Side>(move)) continue;
         count_node();
         made_move = true;
-        const int32_t score = -search_as<1 - Side>(-beta, -alpha, depth - 1 + extension, true);
+        const int32_t score = -search_child<1 - Side>(-beta, -alpha, depth - 1 + extension, true);
         unmake_move();
         if (search_state.stop_flag) return 0;
         if (score <= alpha) continue;
