@@ -762,6 +762,28 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
     ASSERT_EQ(got, want.score) << where << ": " << describe_position();
     ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces)
         << where << ": " << describe_position();
+    // The windowed form, with windows below, around and above the score: exact inside the
+    // window, else a bound of the score on the window's far side of it.
+    for (const int32_t offset : {-900, -400, -200, -100, -40, -1, 0, 1, 40, 100, 200, 400, 900}) {
+        for (const int32_t width : {1, 60}) {
+            const int32_t alpha = want.score + offset, beta = alpha + width;
+            last_evaluated_piece_count = -12345;
+            const int32_t bounded = evaluate_within(alpha, beta);
+            const std::string window = std::string(where) + ": " + describe_position() +
+                                       " window " + std::to_string(alpha) + " " +
+                                       std::to_string(beta);
+            if (want.score >= beta) {
+                ASSERT_GE(bounded, beta) << window;
+                ASSERT_LE(bounded, want.score) << window;
+            } else if (want.score <= alpha) {
+                ASSERT_LE(bounded, alpha) << window;
+                ASSERT_GE(bounded, want.score) << window;
+            } else {
+                ASSERT_EQ(bounded, want.score) << window;
+            }
+            ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces) << window;
+        }
+    }
 }
 
 TEST(Evaluate, MatchesTheLiteralReadingOverRandomGames) {

@@ -141,10 +141,11 @@ struct PawnEntry {
     // (less the endgame charge for a blocked passed pawn, which depends on the other pieces).
     std::array<int32_t, 2> structure;
     std::array<uint8_t, 2> files; // bit f: a pawn of that colour on file f
-    // The middlegame king term (table value and shelter, white's view) of each colour for one
-    // king square: shelter_king holds that square + 1, or 0 before any square's term is known.
-    std::array<uint8_t, 2> shelter_king;
-    std::array<int16_t, 2> shelter;
+    // The middlegame king terms (table value and shelter, white's view) of both colours for
+    // one pair of king squares: king_squares holds white's square + 1 + 256 * (black's + 1),
+    // or 0 before any terms are known.
+    uint16_t king_squares;
+    std::array<int16_t, 2> king_terms;
 };
 static_assert(sizeof(PawnEntry) == 64);
 
@@ -166,7 +167,7 @@ template <bool Popcnt>
 void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     e.not_white_pawns = ~white_pawns;
     e.black_pawns = black_pawns;
-    e.shelter_king = {0, 0};
+    e.king_squares = 0;
     const Bitboard white_pawn_files = file_fill(white_pawns);
     const Bitboard black_pawn_files = file_fill(black_pawns);
     e.files = {static_cast<uint8_t>(white_pawn_files & RANK_1),
@@ -299,19 +300,35 @@ int32_t black_shelter(Square king, Bitboard white_pawns, Bitboard black_pawns) {
 template <bool Popcnt>
 void refill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns);
 
-// The middlegame king term of one colour (table value and shelter, white's view) for a king
-// square that the pawn entry has not seen yet, remembered there.
-[[gnu::noinline]] int32_t refresh_king_term(PawnEntry& e, int colour, Square king,
-                                            Bitboard white_pawns, Bitboard black_pawns) {
-    const int32_t term =
-        colour == 0 ? king_table_white[king] + white_shelter(king, white_pawns, black_pawns)
-                    : black_shelter(king, white_pawns, black_pawns) - king_table_black[king];
-    e.shelter_king[colour] = static_cast<uint8_t>(king + 1);
-    e.shelter[colour] = static_cast<int16_t>(term);
-    return term;
+constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
+    return static_cast<uint16_t>(white_king + 1 + 256 * (black_king + 1));
 }
 
-template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
+// The middlegame king terms for king squares that the pawn entry has not seen together: only
+// the term of a king that has moved is computed again.
+[[gnu::noinline]] int32_t refresh_king_terms(PawnEntry& e, Square white_king, Square black_king,
+                                             Bitboard white_pawns, Bitboard black_pawns) {
+    if (e.king_squares % 256 != white_king + 1)
+        e.king_terms[0] = static_cast<int16_t>(king_table_white[white_king] +
+                                               white_shelter(white_king, white_pawns, black_pawns));
+    if (e.king_squares / 256 != black_king + 1)
+        e.king_terms[1] = static_cast<int16_t>(black_shelter(black_king, white_pawns, black_pawns) -
+                                               king_table_black[black_king]);
+    e.king_squares = king_squares_key(white_king, black_king);
+    return e.king_terms[0] + e.king_terms[1];
+}
+
+// The evaluation; with Bounded, a score that only has to compare with alpha and beta as the
+// full score does (see evaluate_within).
+template <bool Popcnt, bool Bounded>
+[[gnu::always_inline]] inline int32_t evaluate_with(int32_t alpha, int32_t beta) {
+    // The pawn entry first: on a miss it is filled by a call, and little is kept across it.
+    const Bitboard white_pawns = pos.colour_pieces[0] & pos.kind_pieces[PAWN_SET];
+    const Bitboard black_pawns = pos.colour_pieces[1] & pos.kind_pieces[PAWN_SET];
+    PawnEntry& e = pawn_slot(white_pawns, black_pawns);
+    if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns) [[unlikely]]
+        refill_pawn_entry<Popcnt>(e, white_pawns, black_pawns);
+
     const auto& kinds = pos.kind_pieces;
     const Bitboard white = pos.colour_pieces[0];
     const Bitboard black = pos.colour_pieces[1];
@@ -353,12 +370,6 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
     // Step 11: knights, bishops, rooks and queens of both colours.
     last_evaluated_piece_count = many_bits<Popcnt>(knights | bishops | rooks | queens);
 
-    const Bitboard white_pawns = white & pawns;
-    const Bitboard black_pawns = black & pawns;
-    PawnEntry& e = pawn_slot(white_pawns, black_pawns);
-    if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns) [[unlikely]]
-        refill_pawn_entry<Popcnt>(e, white_pawns, black_pawns);
-
     // Piece-square tables of pawns, knights, bishops and queens (step 2), kept up to date by
     // make and unmake; the pawn structure (steps 5 and 6) from the pawn table.
     int32_t p =
@@ -366,12 +377,65 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
 
     const Square white_king = pos.king_square[0];
     const Square black_king = pos.king_square[1];
+    const bool white_king_on_rank_1 = white_king < 8;
+    const bool black_king_on_rank_8 = black_king >= 56;
 
-    // Bishops (step 2). A set without its lowest square holds the bishops past the first.
+    // The bishop pair (step 2). A set without its lowest square holds the bishops past the first.
     const Bitboard white_bishops = white & bishops;
     const Bitboard black_bishops = black & bishops;
     p += 20 * (few_bits<Popcnt>(white_bishops & (white_bishops - 1)) -
                few_bits<Popcnt>(black_bishops & (black_bishops - 1)));
+
+    // Kings (step 10): in the middlegame table and shelter, remembered in the pawn entry for
+    // one pair of squares.
+    const uint16_t king_squares = king_squares_key(white_king, black_king);
+    const bool king_terms_known = !middlegame || e.king_squares == king_squares;
+    if (!middlegame) {
+        p += king_endgame_table[white_king] - king_endgame_table[black_king];
+        // A passed pawn with a piece in front of it.
+        if (e.passed != 0) {
+            const Bitboard occupied = white | black;
+            p -= 20 * few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8));
+            p += 20 * few_bits<Popcnt>(e.passed & black_pawns & (occupied << 8));
+        }
+        // Queens on the seventh (step 7).
+        if (black_king_on_rank_8) p += 50 * few_bits<Popcnt>(white & queens & rank_mask(6));
+        if (white_king_on_rank_1) p -= 50 * few_bits<Popcnt>(black & queens & rank_mask(1));
+    } else if (king_terms_known) {
+        p += e.king_terms[0] + e.king_terms[1];
+    }
+
+    const Bitboard white_rooks = white & rooks;
+    const Bitboard black_rooks = black & rooks;
+    const Bitboard white_knights = white & knights;
+    const Bitboard black_knights = black & knights;
+
+    if constexpr (Bounded) {
+        // What the terms below can add, white's view, from above and below: a bishop loses at
+        // most 30 (hemmed), a rook gains at most 45 in the middlegame (seventh rank 20, open
+        // file 25) and 85 in the endgame (60 + 25), a knight at most 32 (outpost); once per
+        // colour the fianchetto gains 15 and the shut-in h-rook loses 45 (middlegame only);
+        // unknown king terms are the table values and a shelter between -130 and 0 for white,
+        // 0 and 130 for black.
+        const int32_t rook_gain = middlegame ? 45 : 85;
+        const int32_t once = 15 + (middlegame ? 45 : 0) + (king_terms_known ? 0 : 130);
+        const int32_t king_tables =
+            king_terms_known ? 0 : king_table_white[white_king] - king_table_black[black_king];
+        const int32_t white_up = rook_gain * few_bits<Popcnt>(white_rooks) +
+                                 32 * few_bits<Popcnt>(white_knights) +
+                                 30 * few_bits<Popcnt>(black_bishops) + once;
+        const int32_t white_down = rook_gain * few_bits<Popcnt>(black_rooks) +
+                                   32 * few_bits<Popcnt>(black_knights) +
+                                   30 * few_bits<Popcnt>(white_bishops) + once;
+        const int32_t known = white_material + black_material + p + king_tables;
+        // The least and the most that the full score can be, for the side to move.
+        const int32_t least = pos.side == 0 ? known - white_down : -(known + white_up);
+        const int32_t most = pos.side == 0 ? known + white_up : -(known - white_down);
+        if (least >= beta) return least;
+        if (most <= alpha) return most;
+    }
+
+    // Bishops (step 2): fianchetto, and hemmed in by their own pawns.
     p += 15 * (static_cast<int32_t>((white_bishops >> G2) & 1) & int32_t{white_king == G1});
     p -= 15 * (static_cast<int32_t>((black_bishops >> G7) & 1) & int32_t{black_king == G8});
     constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
@@ -380,10 +444,6 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
                few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
 
     // Rooks (step 8): on the seventh rank, and on files without own pawns.
-    const Bitboard white_rooks = white & rooks;
-    const Bitboard black_rooks = black & rooks;
-    const bool white_king_on_rank_1 = white_king < 8;
-    const bool black_king_on_rank_8 = black_king >= 56;
     const int32_t seventh_bonus = middlegame ? 20 : (black_king_on_rank_8 ? 60 : 10);
     const int32_t second_bonus = middlegame ? 20 : (white_king_on_rank_1 ? 60 : 10);
     p += seventh_bonus * few_bits<Popcnt>(white_rooks & rank_mask(6));
@@ -401,8 +461,8 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
 
     // Knights on outposts (step 9): 32 on the c- and d-files, 20 elsewhere.
     constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
-    const Bitboard white_outposts = white & knights & e.outposts[0];
-    const Bitboard black_outposts = black & knights & e.outposts[1];
+    const Bitboard white_outposts = white_knights & e.outposts[0];
+    const Bitboard black_outposts = black_knights & e.outposts[1];
     p += 20 * (few_bits<Popcnt>(white_outposts) - few_bits<Popcnt>(black_outposts)) +
          12 * (few_bits<Popcnt>(white_outposts & CENTRE_FILES) -
                few_bits<Popcnt>(black_outposts & CENTRE_FILES));
@@ -416,24 +476,8 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
         if ((black_rooks & bit(H8)) && (bit(black_king) & F8_G8) &&
             (black_pawns & (bit(H7) | bit(H6))))
             p += 45;
-        // Kings (step 10): table and shelter, remembered in the pawn entry for one square.
-        p += e.shelter_king[0] == white_king + 1
-                 ? e.shelter[0]
-                 : refresh_king_term(e, 0, white_king, white_pawns, black_pawns);
-        p += e.shelter_king[1] == black_king + 1
-                 ? e.shelter[1]
-                 : refresh_king_term(e, 1, black_king, white_pawns, black_pawns);
-    } else {
-        // A passed pawn with a piece in front of it.
-        if (e.passed != 0) {
-            const Bitboard occupied = white | black;
-            p -= 20 * few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8));
-            p += 20 * few_bits<Popcnt>(e.passed & black_pawns & (occupied << 8));
-        }
-        // Queens on the seventh (step 7).
-        if (black_king_on_rank_8) p += 50 * few_bits<Popcnt>(white & queens & rank_mask(6));
-        if (white_king_on_rank_1) p -= 50 * few_bits<Popcnt>(black & queens & rank_mask(1));
-        p += king_endgame_table[white_king] - king_endgame_table[black_king];
+        if (!king_terms_known)
+            p += refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
     }
 
     const int32_t total = white_material + black_material + p;
@@ -455,11 +499,17 @@ template <>
 }
 
 [[gnu::target("popcnt")]] int32_t evaluate_popcnt() {
-    return evaluate_with<true>();
+    return evaluate_with<true, false>(0, 0);
+}
+[[gnu::target("popcnt")]] int32_t evaluate_within_popcnt(int32_t alpha, int32_t beta) {
+    return evaluate_with<true, true>(alpha, beta);
 }
 
 int32_t evaluate_portable() {
-    return evaluate_with<false>();
+    return evaluate_with<false, false>(0, 0);
+}
+int32_t evaluate_within_portable(int32_t alpha, int32_t beta) {
+    return evaluate_with<false, true>(alpha, beta);
 }
 
 bool processor_counts_bits() {
@@ -473,6 +523,10 @@ const bool has_popcnt = processor_counts_bits();
 int32_t evaluate() {
     return has_popcnt ? evaluate_popcnt() : evaluate_portable();
 }
+
+int32_t evaluate_within(int32_t alpha, int32_t beta) {
+    return has_popcnt ? evaluate_within_popcnt(alpha, beta) : evaluate_within_portable(alpha, beta);
+}
 #else
 template <>
 [[gnu::noinline]] void refill_pawn_entry<true>(PawnEntry& e, Bitboard white_pawns,
@@ -484,7 +538,11 @@ template <>
 
 // 64-bit ARM and WebAssembly count bits in one instruction on every processor.
 int32_t evaluate() {
-    return evaluate_with<true>();
+    return evaluate_with<true, false>(0, 0);
+}
+
+int32_t evaluate_within(int32_t alpha, int32_t beta) {
+    return evaluate_with<true, true>(alpha, beta);
 }
 #endif
 
