@@ -385,6 +385,13 @@ template <bool Popcnt, bool Bounded>
     const Bitboard black_bishops = black & bishops;
     p += 20 * (few_bits<Popcnt>(white_bishops & (white_bishops - 1)) -
                few_bits<Popcnt>(black_bishops & (black_bishops - 1)));
+    // Fianchetto, and hemmed in by their own pawns.
+    p += 15 * (static_cast<int32_t>((white_bishops >> G2) & 1) & int32_t{white_king == G1});
+    p -= 15 * (static_cast<int32_t>((black_bishops >> G7) & 1) & int32_t{black_king == G8});
+    constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
+    constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
+    p -= 30 * (few_bits<Popcnt>(white_bishops & e.hemmed_bishops & WHITE_BACK_RANKS) -
+               few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
 
     // Kings (step 10): in the middlegame table and shelter, remembered in the pawn entry for
     // one pair of squares.
@@ -411,22 +418,19 @@ template <bool Popcnt, bool Bounded>
     const Bitboard black_knights = black & knights;
 
     if constexpr (Bounded) {
-        // What the terms below can add, white's view, from above and below: a bishop loses at
-        // most 30 (hemmed), a rook gains at most 45 in the middlegame (seventh rank 20, open
-        // file 25) and 85 in the endgame (60 + 25), a knight at most 32 (outpost); once per
-        // colour the fianchetto gains 15 and the shut-in h-rook loses 45 (middlegame only);
-        // unknown king terms are the table values and a shelter between -130 and 0 for white,
-        // 0 and 130 for black.
+        // What the terms below can add, white's view, from above and below: a rook gains at
+        // most 45 in the middlegame (seventh rank 20, open file 25) and 85 in the endgame
+        // (60 + 25), a knight on an outpost square 32; in the middlegame the shut-in h-rook
+        // loses 45 once per colour, and unknown king terms are the table values and a shelter
+        // between -130 and 0 for white, 0 and 130 for black.
         const int32_t rook_gain = middlegame ? 45 : 85;
-        const int32_t once = 15 + (middlegame ? 45 : 0) + (king_terms_known ? 0 : 130);
+        const int32_t once = middlegame ? (king_terms_known ? 45 : 175) : 0;
         const int32_t king_tables =
             king_terms_known ? 0 : king_table_white[white_king] - king_table_black[black_king];
         const int32_t white_up = rook_gain * few_bits<Popcnt>(white_rooks) +
-                                 32 * few_bits<Popcnt>(white_knights) +
-                                 30 * few_bits<Popcnt>(black_bishops) + once;
+                                 32 * few_bits<Popcnt>(white_knights & e.outposts[0]) + once;
         const int32_t white_down = rook_gain * few_bits<Popcnt>(black_rooks) +
-                                   32 * few_bits<Popcnt>(black_knights) +
-                                   30 * few_bits<Popcnt>(white_bishops) + once;
+                                   32 * few_bits<Popcnt>(black_knights & e.outposts[1]) + once;
         const int32_t known = white_material + black_material + p + king_tables;
         // The least and the most that the full score can be, for the side to move.
         const int32_t least = pos.side == 0 ? known - white_down : -(known + white_up);
@@ -434,14 +438,6 @@ template <bool Popcnt, bool Bounded>
         if (least >= beta) return least;
         if (most <= alpha) return most;
     }
-
-    // Bishops (step 2): fianchetto, and hemmed in by their own pawns.
-    p += 15 * (static_cast<int32_t>((white_bishops >> G2) & 1) & int32_t{white_king == G1});
-    p -= 15 * (static_cast<int32_t>((black_bishops >> G7) & 1) & int32_t{black_king == G8});
-    constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
-    constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
-    p -= 30 * (few_bits<Popcnt>(white_bishops & e.hemmed_bishops & WHITE_BACK_RANKS) -
-               few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
 
     // Rooks (step 8): on the seventh rank, and on files without own pawns.
     const int32_t seventh_bonus = middlegame ? 20 : (black_king_on_rank_8 ? 60 : 10);
