@@ -3,11 +3,12 @@
 //
 // It runs at every quiescence node, so it is organised for speed rather than as a transcript of
 // the rules term by term: the terms are computed from the square sets that make and unmake keep
-// beside the board, most of them for all pawns of a colour at once, with short loops only over
-// the few pieces that a term concerns (passed pawns, outpost knights); the piece-square sum is
-// kept up to date by make and unmake, and what depends on the pawns alone is kept in a table
-// keyed by the two pawn sets. Every value is the one a plain term-by-term reading
-// gives; the unit tests compare the two over many thousands of positions.
+// beside the board, most of them for all pieces of a kind at once, with short loops only over
+// the few pawns that a term concerns (passed and doubled pawns); the piece-square sum is kept
+// up to date by make and unmake, and what depends on the pawns alone (with the king terms of
+// one pair of king squares) is kept in a table keyed by the two pawn sets. Every value is the
+// one a plain term-by-term reading gives; the unit tests compare the two over many thousands
+// of positions. The quiescence search asks for a windowed form that may stop at a bound.
 #include "eval/eval.h"
 
 #include "position/piece_square_tables.h"
