@@ -386,13 +386,16 @@ template <bool Popcnt, bool Bounded>
     const Bitboard black_bishops = black & bishops;
     p += 20 * (few_bits<Popcnt>(white_bishops & (white_bishops - 1)) -
                few_bits<Popcnt>(black_bishops & (black_bishops - 1)));
-    // Fianchetto, and hemmed in by their own pawns.
-    p += 15 * (static_cast<int32_t>((white_bishops >> G2) & 1) & int32_t{white_king == G1});
-    p -= 15 * (static_cast<int32_t>((black_bishops >> G7) & 1) & int32_t{black_king == G8});
-    constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
-    constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
-    p -= 30 * (few_bits<Popcnt>(white_bishops & e.hemmed_bishops & WHITE_BACK_RANKS) -
-               few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
+    // Fianchetto, and hemmed in by their own pawns: seldom met, and then for many evaluations
+    // in a row.
+    if ((white_bishops & bit(G2)) && white_king == G1) p += 15;
+    if ((black_bishops & bit(G7)) && black_king == G8) p -= 15;
+    if (e.hemmed_bishops & bishops) {
+        constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
+        constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
+        p -= 30 * (few_bits<Popcnt>(white_bishops & e.hemmed_bishops & WHITE_BACK_RANKS) -
+                   few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
+    }
 
     // Kings (step 10): in the middlegame table and shelter, remembered in the pawn entry for
     // one pair of squares.
@@ -432,10 +435,13 @@ template <bool Popcnt, bool Bounded>
                                  32 * few_bits<Popcnt>(white_knights & e.outposts[0]) + once;
         const int32_t white_down = rook_gain * few_bits<Popcnt>(black_rooks) +
                                    32 * few_bits<Popcnt>(black_knights & e.outposts[1]) + once;
-        const int32_t known = white_material + black_material + p + king_tables;
         // The least and the most that the full score can be, for the side to move.
-        const int32_t least = pos.side == 0 ? known - white_down : -(known + white_up);
-        const int32_t most = pos.side == 0 ? known + white_up : -(known - white_down);
+        const int32_t negate = -static_cast<int32_t>(pos.side);
+        const int32_t known =
+            ((white_material + black_material + p + king_tables) ^ negate) - negate;
+        const int32_t swap = (white_up ^ white_down) & negate; // swaps the two for black
+        const int32_t least = known - (white_down ^ swap);
+        const int32_t most = known + (white_up ^ swap);
         if (least >= beta) return least;
         if (most <= alpha) return most;
     }
