@@ -426,9 +426,11 @@ template <bool Popcnt, bool Bounded>
         // most 45 in the middlegame (seventh rank 20, open file 25) and 85 in the endgame
         // (60 + 25), a knight on an outpost square 32; in the middlegame the shut-in h-rook
         // loses 45 once per colour, and unknown king terms are the table values and a shelter
-        // between -130 and 0 for white, 0 and 130 for black.
+        // between -122 and 0 for white, 0 and 122 for black (an empty king file costs 40 and
+        // 12 for the missing own pawn, or an own pawn at most 20; no enemy pawn on it 40; each
+        // neighbouring file at most 15).
         const int32_t rook_gain = middlegame ? 45 : 85;
-        const int32_t once = middlegame ? (king_terms_known ? 45 : 175) : 0;
+        const int32_t once = middlegame ? (king_terms_known ? 45 : 167) : 0;
         const int32_t king_tables =
             king_terms_known ? 0 : king_table_white[white_king] - king_table_black[black_king];
         const int32_t white_up = rook_gain * few_bits<Popcnt>(white_rooks) +
