@@ -762,6 +762,59 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
     ASSERT_EQ(got, want.score) << where << ": " << describe_position();
     ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces)
         << where << ": " << describe_position();
+    // The windowed form, with windows below, around and above the score: exact inside the
+    // window, else a bound of the score on the window's far side of it. Each window twice: with
+    // the king terms of these squares remembered from the evaluation above, and forgotten by an
+    // evaluation with the kings swapped.
+    for (const int32_t offset : {-900, -400, -200, -100, -40, -1, 0, 1, 40, 100, 200, 400, 900}) {
+        for (const int32_t width : {1, 60, -60}) {
+            const int32_t alpha = want.score + offset, beta = alpha + std::abs(width);
+            if (width < 0) {
+                std::swap(pos.king_square[0], pos.king_square[1]);
+                evaluate();
+                std::swap(pos.king_square[0], pos.king_square[1]);
+            }
+            last_evaluated_piece_count = -12345;
+            const int32_t bounded = evaluate_within(alpha, beta);
+            const std::string window = std::string(where) + ": " + describe_position() +
+                                       " window " + std::to_string(alpha) + " " +
+                                       std::to_string(beta);
+            if (want.score >= beta) {
+                ASSERT_GE(bounded, beta) << window;
+                ASSERT_LE(bounded, want.score) << window;
+            } else if (want.score <= alpha) {
+                ASSERT_LE(bounded, alpha) << window;
+                ASSERT_GE(bounded, want.score) << window;
+            } else {
+                ASSERT_EQ(bounded, want.score) << window;
+            }
+            ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces) << window;
+        }
+    }
+}
+
+// Boards on which the terms that the windowed form bounds reach the bound's extremes: rooks on
+// the seventh rank on open files, knights on outposts on the c- and d-files, a shut-in h-rook,
+// the shelter of a king on an open file with its neighbouring pawns far advanced; each colour,
+// either side to move, endgame and middlegame.
+TEST(Evaluate, WindowedFormOnBoardsAtTheBoundsExtremes) {
+    Coverage coverage;
+    for (const char* fen : {
+             "4k3/RR6/2p5/2N5/8/8/8/4K3 w - - 0 1",
+             "4k3/8/8/8/2n5/2P5/rr6/4K3 w - - 0 1",
+             "6kr/RR5p/2p5/2N5/8/8/8/4K2Q w - - 0 1",
+             "4k2q/8/8/8/2n5/2P5/rr5P/6KR w - - 0 1",
+             "4k3/RR6/2p5/2N5/1p6/8/PPPp1p2/1K5Q w - - 0 1",
+             "1k5q/pppP1P2/8/1P6/2n5/2P5/rr6/4K3 w - - 0 1",
+         }) {
+        for (const uint8_t side : {0, 1}) {
+            set_fen(fen);
+            pos.side = side;
+            expect_matches_reference(fen, coverage);
+            if (HasFatalFailure()) return;
+        }
+    }
+    EXPECT_EQ(coverage.early_draws, 0);
 }
 
 TEST(Evaluate, MatchesTheLiteralReadingOverRandomGames) {

@@ -15,4 +15,10 @@ void reset_evaluation();
 // Score of the current position in centipawns from the side to move's point of view.
 int32_t evaluate();
 
+// For a window alpha < beta: a score that compares with alpha and beta as evaluate()'s does.
+// Inside the window it is evaluate()'s score; at or above beta (at or below alpha) it may be
+// any score at or above beta (at or below alpha) that bounds evaluate()'s from the same side.
+// Leaves last_evaluated_piece_count as evaluate() does.
+int32_t evaluate_within(int32_t alpha, int32_t beta);
+
 } // namespace tervane

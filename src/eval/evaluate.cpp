@@ -3,11 +3,12 @@
 //
 // It runs at every quiescence node, so it is organised for speed rather than as a transcript of
 // the rules term by term: the terms are computed from the square sets that make and unmake keep
-// beside the board, most of them for all pawns of a colour at once, with short loops only over
-// the few pieces that a term concerns (passed pawns, outpost knights); the piece-square sum is
-// kept up to date by make and unmake, and what depends on the pawns alone is kept in a table
-// keyed by the two pawn sets. Every value is the one a plain term-by-term reading
-// gives; the unit tests compare the two over many thousands of positions.
+// beside the board, most of them for all pieces of a kind at once, with short loops only over
+// the few pawns that a term concerns (passed and doubled pawns); the piece-square sum is kept
+// up to date by make and unmake, and what depends on the pawns alone (with the king terms of
+// one pair of king squares) is kept in a table keyed by the two pawn sets. Every value is the
+// one a plain term-by-term reading gives; the unit tests compare the two over many thousands
+// of positions. The quiescence search asks for a windowed form that may stop at a bound.
 #include "eval/eval.h"
 
 #include "position/piece_square_tables.h"
@@ -141,10 +142,11 @@ struct PawnEntry {
     // (less the endgame charge for a blocked passed pawn, which depends on the other pieces).
     std::array<int32_t, 2> structure;
     std::array<uint8_t, 2> files; // bit f: a pawn of that colour on file f
-    // The middlegame king shelter of each colour for one king square: shelter_king holds that
-    // square + 1, or 0 before the shelter of any square is known.
-    std::array<uint8_t, 2> shelter_king;
-    std::array<int16_t, 2> shelter;
+    // The middlegame king terms (table value and shelter, white's view) of both colours for
+    // one pair of king squares: king_squares holds white's square + 1 + 256 * (black's + 1),
+    // or 0 before any terms are known.
+    uint16_t king_squares;
+    std::array<int16_t, 2> king_terms;
 };
 static_assert(sizeof(PawnEntry) == 64);
 
@@ -166,7 +168,7 @@ template <bool Popcnt>
 void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     e.not_white_pawns = ~white_pawns;
     e.black_pawns = black_pawns;
-    e.shelter_king = {0, 0};
+    e.king_squares = 0;
     const Bitboard white_pawn_files = file_fill(white_pawns);
     const Bitboard black_pawn_files = file_fill(black_pawns);
     e.files = {static_cast<uint8_t>(white_pawn_files & RANK_1),
@@ -238,20 +240,14 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     e.structure = {fixed + 8 * isolated_count + 12 * passed_ranks,
                    fixed + 20 * isolated_count + 16 * passed_ranks};
 
-    // Knights in front of an enemy pawn that no enemy pawn can chase away (step 9).
-    e.outposts = {0, 0};
-    for (Bitboard b = (black_pawns >> 8) & ~(rank_mask(6) | rank_mask(7)); b;) {
-        const Square s = pop_lowest(b);
-        const int f = file_of(s), r = rank_of(s);
-        if (rear_black_rank(black_pawns, f) <= r && rear_black_rank(black_pawns, f + 2) <= r)
-            e.outposts[0] |= bit(s);
-    }
-    for (Bitboard b = (white_pawns << 8) & ~(rank_mask(0) | rank_mask(1)); b;) {
-        const Square s = pop_lowest(b);
-        const int f = file_of(s), r = rank_of(s);
-        if (rear_white_rank(white_pawns, f) >= r && rear_white_rank(white_pawns, f + 2) >= r)
-            e.outposts[1] |= bit(s);
-    }
+    // Knights in front of an enemy pawn that no enemy pawn can chase away (step 9): no enemy
+    // pawn on a neighbouring file further up the board (for white; down for black). The
+    // rearmost-pawn ranks that the rule compares are clamped to ranks 2 and 7, so a white
+    // knight on rank 1 and a black one on rank 8 never count.
+    e.outposts = {(black_pawns >> 8) & ~(RANK_1 | rank_mask(6) | RANK_8) &
+                      ~south_fill(sideways(black_pawns) >> 8),
+                  (white_pawns << 8) & ~(RANK_1 | rank_mask(1) | RANK_8) &
+                      ~north_fill(sideways(white_pawns) << 8)};
 }
 
 // The pawns around the white king on its square, middlegame only (step 10), less the square's
@@ -299,39 +295,70 @@ int32_t black_shelter(Square king, Bitboard white_pawns, Bitboard black_pawns) {
     return p;
 }
 
-template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
-    const auto& board = pos.board;
+// The pawn terms of a pawn structure met for the first time: kept out of the evaluation's
+// straight path, which then needs fewer registers. Compiled once for each way of counting bits,
+// like evaluate (below).
+template <bool Popcnt>
+void refill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns);
+
+constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
+    return static_cast<uint16_t>(white_king + 1 + 256 * (black_king + 1));
+}
+
+// The middlegame king terms for king squares that the pawn entry has not seen together: only
+// the term of a king that has moved is computed again.
+[[gnu::noinline]] int32_t refresh_king_terms(PawnEntry& e, Square white_king, Square black_king,
+                                             Bitboard white_pawns, Bitboard black_pawns) {
+    if (e.king_squares % 256 != white_king + 1)
+        e.king_terms[0] = static_cast<int16_t>(king_table_white[white_king] +
+                                               white_shelter(white_king, white_pawns, black_pawns));
+    if (e.king_squares / 256 != black_king + 1)
+        e.king_terms[1] = static_cast<int16_t>(black_shelter(black_king, white_pawns, black_pawns) -
+                                               king_table_black[black_king]);
+    e.king_squares = king_squares_key(white_king, black_king);
+    return e.king_terms[0] + e.king_terms[1];
+}
+
+// The evaluation; with Bounded, a score that only has to compare with alpha and beta as the
+// full score does (see evaluate_within).
+template <bool Popcnt, bool Bounded>
+[[gnu::always_inline]] inline int32_t evaluate_with(int32_t alpha, int32_t beta) {
+    // The pawn entry first: on a miss it is filled by a call, and little is kept across it.
+    const Bitboard white_pawns = pos.colour_pieces[0] & pos.kind_pieces[PAWN_SET];
+    const Bitboard black_pawns = pos.colour_pieces[1] & pos.kind_pieces[PAWN_SET];
+    PawnEntry& e = pawn_slot(white_pawns, black_pawns);
+    if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns) [[unlikely]]
+        refill_pawn_entry<Popcnt>(e, white_pawns, black_pawns);
+
     const auto& kinds = pos.kind_pieces;
     const Bitboard white = pos.colour_pieces[0];
     const Bitboard black = pos.colour_pieces[1];
     const Bitboard pawns = kinds[PAWN_SET];
-    const Bitboard knights = kinds[KNIGHT_SET];
-    const Bitboard white_pawns = white & pawns;
-    const Bitboard black_pawns = black & pawns;
-    const Bitboard white_knights = white & knights;
-    const Bitboard black_knights = black & knights;
-    const Bitboard white_bishops = white & kinds[BISHOP_SET];
-    const Bitboard black_bishops = black & kinds[BISHOP_SET];
-    const Bitboard white_rooks = white & kinds[ROOK_SET];
-    const Bitboard black_rooks = black & kinds[ROOK_SET];
-    const Bitboard white_queens = white & kinds[QUEEN_SET];
-    const Bitboard black_queens = black & kinds[QUEEN_SET];
+    const Bitboard queens = kinds[QUEEN_SET];
+    const Bitboard rooks = kinds[ROOK_SET];
 
     int32_t white_material = pos.material[0];
     int32_t black_material = pos.material[1];
 
     // Phase (step 3).
-    const int32_t phase_threshold = (white_queens != 0 && black_queens != 0) ? 1900 : 2160;
-    const bool middlegame = white_material >= phase_threshold || black_material <= -phase_threshold;
+    const bool both_queens = ((white & queens) != 0) & ((black & queens) != 0);
+    const int32_t phase_threshold = both_queens ? 1900 : 2160;
+    const bool middlegame =
+        (white_material >= phase_threshold) | (black_material <= -phase_threshold);
 
     // Endgame material rules (step 4). They depend on piece counts only, so they are decided
     // before any other work; the draw return leaves last_evaluated_piece_count untouched.
-    if (!middlegame && (kinds[QUEEN_SET] | kinds[ROOK_SET]) == 0) {
+    if (!middlegame && (queens | rooks) == 0) {
+        const Bitboard white_knights = white & kinds[KNIGHT_SET];
+        const Bitboard black_knights = black & kinds[KNIGHT_SET];
+        const Bitboard white_bishops = white & kinds[BISHOP_SET];
+        const Bitboard black_bishops = black & kinds[BISHOP_SET];
         if (pawns == 0) {
             if (exactly_one(white_knights) || exactly_one(white_bishops) ||
                 exactly_one(black_knights) || exactly_one(black_bishops))
                 return 0;
-        } else if (knights == 0 && exactly_one(white_bishops) && exactly_one(black_bishops) &&
+        } else if ((white_knights | black_knights) == 0 && exactly_one(white_bishops) &&
+                   exactly_one(black_bishops) &&
                    square_colour[lowest_square(white_bishops)] !=
                        square_colour[lowest_square(black_bishops)]) {
             white_material /= 2; // truncates toward zero, as the negative black sum needs
@@ -339,95 +366,124 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
         }
     }
 
-    PawnEntry& e = pawn_slot(white_pawns, black_pawns);
-    if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns)
-        fill_pawn_entry<Popcnt>(e, white_pawns, black_pawns);
+    const Bitboard knights = kinds[KNIGHT_SET];
+    const Bitboard bishops = kinds[BISHOP_SET];
+    // Step 11: knights, bishops, rooks and queens of both colours.
+    last_evaluated_piece_count = many_bits<Popcnt>(knights | bishops | rooks | queens);
 
     // Piece-square tables of pawns, knights, bishops and queens (step 2), kept up to date by
     // make and unmake; the pawn structure (steps 5 and 6) from the pawn table.
     int32_t p =
         pos.square_score + e.structure[middlegame ? 0 : 1]; // positional total, white's view
 
-    // Bishops (step 2): the first bishop met in the scan a1..h8 is the lowest square.
-    if (white_bishops & (white_bishops - 1)) p += 20 * (few_bits<Popcnt>(white_bishops) - 1);
-    if (black_bishops & (black_bishops - 1)) p -= 20 * (few_bits<Popcnt>(black_bishops) - 1);
-    if ((white_bishops & bit(G2)) && board[G1] == W_KING) p += 15;
-    if ((black_bishops & bit(G7)) && board[G8] == B_KING) p -= 15;
-    if (e.hemmed_bishops & (white_bishops | black_bishops)) {
-        p -=
-            30 * few_bits<Popcnt>(white_bishops & e.hemmed_bishops & (rank_mask(0) | rank_mask(1)));
-        p +=
-            30 * few_bits<Popcnt>(black_bishops & e.hemmed_bishops & (rank_mask(6) | rank_mask(7)));
-    }
-
-    // A passed pawn with a piece in front of it, endgame only.
-    if (!middlegame && e.passed != 0) {
-        const Bitboard occupied = white | black;
-        p -= 20 * few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8));
-        p += 20 * few_bits<Popcnt>(e.passed & black_pawns & (occupied << 8));
-    }
-
     const Square white_king = pos.king_square[0];
     const Square black_king = pos.king_square[1];
-    const bool white_king_on_rank_1 = rank_of(white_king) == 0;
-    const bool black_king_on_rank_8 = rank_of(black_king) == 7;
+    const bool white_king_on_rank_1 = white_king < 8;
+    const bool black_king_on_rank_8 = black_king >= 56;
 
-    // Queens on the seventh, endgame only (step 7).
-    if (!middlegame) {
-        if (black_king_on_rank_8) p += 50 * few_bits<Popcnt>(white_queens & rank_mask(6));
-        if (white_king_on_rank_1) p -= 50 * few_bits<Popcnt>(black_queens & rank_mask(1));
+    // The bishop pair (step 2). A set without its lowest square holds the bishops past the first.
+    const Bitboard white_bishops = white & bishops;
+    const Bitboard black_bishops = black & bishops;
+    p += 20 * (few_bits<Popcnt>(white_bishops & (white_bishops - 1)) -
+               few_bits<Popcnt>(black_bishops & (black_bishops - 1)));
+    // Fianchetto, and hemmed in by their own pawns: seldom met, and then for many evaluations
+    // in a row.
+    if ((white_bishops & bit(G2)) && white_king == G1) p += 15;
+    if ((black_bishops & bit(G7)) && black_king == G8) p -= 15;
+    if (e.hemmed_bishops & bishops) {
+        constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
+        constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
+        p -= 30 * (few_bits<Popcnt>(white_bishops & e.hemmed_bishops & WHITE_BACK_RANKS) -
+                   few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
     }
 
-    // Rooks (step 8).
-    if (white_rooks | black_rooks) {
+    // Kings (step 10): in the middlegame table and shelter, remembered in the pawn entry for
+    // one pair of squares.
+    const uint16_t king_squares = king_squares_key(white_king, black_king);
+    const bool king_terms_known = !middlegame || e.king_squares == king_squares;
+    if (!middlegame) {
+        p += king_endgame_table[white_king] - king_endgame_table[black_king];
+        // A passed pawn with a piece in front of it.
+        if (e.passed != 0) {
+            const Bitboard occupied = white | black;
+            p -= 20 * few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8));
+            p += 20 * few_bits<Popcnt>(e.passed & black_pawns & (occupied << 8));
+        }
+        // Queens on the seventh (step 7).
+        if (black_king_on_rank_8) p += 50 * few_bits<Popcnt>(white & queens & rank_mask(6));
+        if (white_king_on_rank_1) p -= 50 * few_bits<Popcnt>(black & queens & rank_mask(1));
+    } else if (king_terms_known) {
+        p += e.king_terms[0] + e.king_terms[1];
+    }
+
+    const Bitboard white_rooks = white & rooks;
+    const Bitboard black_rooks = black & rooks;
+    const Bitboard white_knights = white & knights;
+    const Bitboard black_knights = black & knights;
+
+    if constexpr (Bounded) {
+        // What the terms below can add, white's view, from above and below: a rook gains at
+        // most 45 in the middlegame (seventh rank 20, open file 25) and 85 in the endgame
+        // (60 + 25), a knight on an outpost square 32; in the middlegame the shut-in h-rook
+        // loses 45 once per colour, and unknown king terms are the table values and a shelter
+        // between -122 and 0 for white, 0 and 122 for black (an empty king file costs 40 and
+        // 12 for the missing own pawn, or an own pawn at most 20; no enemy pawn on it 40; each
+        // neighbouring file at most 15).
+        const int32_t rook_gain = middlegame ? 45 : 85;
+        const int32_t once = middlegame ? (king_terms_known ? 45 : 167) : 0;
+        const int32_t king_tables =
+            king_terms_known ? 0 : king_table_white[white_king] - king_table_black[black_king];
+        const int32_t white_up = rook_gain * few_bits<Popcnt>(white_rooks) +
+                                 32 * few_bits<Popcnt>(white_knights & e.outposts[0]) + once;
+        const int32_t white_down = rook_gain * few_bits<Popcnt>(black_rooks) +
+                                   32 * few_bits<Popcnt>(black_knights & e.outposts[1]) + once;
+        // The least and the most that the full score can be, for the side to move.
+        const int32_t negate = -static_cast<int32_t>(pos.side);
+        const int32_t known =
+            ((white_material + black_material + p + king_tables) ^ negate) - negate;
+        const int32_t swap = (white_up ^ white_down) & negate; // swaps the two for black
+        const int32_t least = known - (white_down ^ swap);
+        const int32_t most = known + (white_up ^ swap);
+        if (least >= beta) return least;
+        if (most <= alpha) return most;
+    }
+
+    // Rooks (step 8): on the seventh rank, and on files without own pawns.
+    const int32_t seventh_bonus = middlegame ? 20 : (black_king_on_rank_8 ? 60 : 10);
+    const int32_t second_bonus = middlegame ? 20 : (white_king_on_rank_1 ? 60 : 10);
+    p += seventh_bonus * few_bits<Popcnt>(white_rooks & rank_mask(6));
+    p -= second_bonus * few_bits<Popcnt>(black_rooks & rank_mask(1));
+    {
+        // 25 on a file without any pawn, 20 with only enemy pawns.
         const Bitboard white_pawn_files = files_of(e.files[0]);
         const Bitboard black_pawn_files = files_of(e.files[1]);
-        if (middlegame && (white_rooks & bit(H1)) && (white_king == F1 || white_king == G1) &&
-            (white_pawns & (bit(H2) | bit(H3))))
-            p -= 45;
-        if (middlegame && (black_rooks & bit(H8)) && (black_king == F8 || black_king == G8) &&
-            (black_pawns & (bit(H7) | bit(H6))))
-            p += 45;
-        const int32_t seventh_bonus = middlegame ? 20 : (black_king_on_rank_8 ? 60 : 10);
-        const int32_t second_bonus = middlegame ? 20 : (white_king_on_rank_1 ? 60 : 10);
-        p += seventh_bonus * few_bits<Popcnt>(white_rooks & rank_mask(6));
-        p -= second_bonus * few_bits<Popcnt>(black_rooks & rank_mask(1));
         const Bitboard white_open = white_rooks & ~white_pawn_files;
         const Bitboard black_open = black_rooks & ~black_pawn_files;
-        p += 25 * few_bits<Popcnt>(white_open & ~black_pawn_files) +
-             20 * few_bits<Popcnt>(white_open & black_pawn_files);
-        p -= 25 * few_bits<Popcnt>(black_open & ~white_pawn_files) +
-             20 * few_bits<Popcnt>(black_open & white_pawn_files);
+        p += 20 * (few_bits<Popcnt>(white_open) - few_bits<Popcnt>(black_open)) +
+             5 * (few_bits<Popcnt>(white_open & ~black_pawn_files) -
+                  few_bits<Popcnt>(black_open & ~white_pawn_files));
     }
 
     // Knights on outposts (step 9): 32 on the c- and d-files, 20 elsewhere.
     constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
-    if (const Bitboard b = white_knights & e.outposts[0]; b != 0)
-        p += 20 * few_bits<Popcnt>(b) + 12 * few_bits<Popcnt>(b & CENTRE_FILES);
-    if (const Bitboard b = black_knights & e.outposts[1]; b != 0)
-        p -= 20 * few_bits<Popcnt>(b) + 12 * few_bits<Popcnt>(b & CENTRE_FILES);
+    const Bitboard white_outposts = white_knights & e.outposts[0];
+    const Bitboard black_outposts = black_knights & e.outposts[1];
+    p += 20 * (few_bits<Popcnt>(white_outposts) - few_bits<Popcnt>(black_outposts)) +
+         12 * (few_bits<Popcnt>(white_outposts & CENTRE_FILES) -
+               few_bits<Popcnt>(black_outposts & CENTRE_FILES));
 
-    // Kings (step 10).
     if (middlegame) {
-        if (e.shelter_king[0] != white_king + 1) {
-            e.shelter_king[0] = static_cast<uint8_t>(white_king + 1);
-            e.shelter[0] =
-                static_cast<int16_t>(white_shelter(white_king, white_pawns, black_pawns));
-        }
-        if (e.shelter_king[1] != black_king + 1) {
-            e.shelter_king[1] = static_cast<uint8_t>(black_king + 1);
-            e.shelter[1] =
-                static_cast<int16_t>(black_shelter(black_king, white_pawns, black_pawns));
-        }
-        p += king_table_white[white_king] - king_table_black[black_king] + e.shelter[0] +
-             e.shelter[1];
-    } else {
-        p += king_endgame_table[white_king] - king_endgame_table[black_king];
+        // A rook on h1 or h8 shut in by its castled king (step 8).
+        constexpr Bitboard F1_G1 = bit(F1) | bit(G1), F8_G8 = bit(F8) | bit(G8);
+        if ((white_rooks & bit(H1)) && (bit(white_king) & F1_G1) &&
+            (white_pawns & (bit(H2) | bit(H3))))
+            p -= 45;
+        if ((black_rooks & bit(H8)) && (bit(black_king) & F8_G8) &&
+            (black_pawns & (bit(H7) | bit(H6))))
+            p += 45;
+        if (!king_terms_known)
+            p += refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
     }
-
-    // Step 11: knights, bishops, rooks and queens of both colours.
-    last_evaluated_piece_count =
-        many_bits<Popcnt>(knights | kinds[BISHOP_SET] | kinds[ROOK_SET] | kinds[QUEEN_SET]);
 
     const int32_t total = white_material + black_material + p;
     const int32_t negate = -static_cast<int32_t>(pos.side); // 0, or -1 when black is to move
@@ -435,12 +491,30 @@ template <bool Popcnt> [[gnu::always_inline]] inline int32_t evaluate_with() {
 }
 
 #if defined(__x86_64__) || defined(_M_X64)
+template <>
+[[gnu::target("popcnt"), gnu::noinline]] void
+refill_pawn_entry<true>(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
+    fill_pawn_entry<true>(e, white_pawns, black_pawns);
+}
+
+template <>
+[[gnu::noinline]] void refill_pawn_entry<false>(PawnEntry& e, Bitboard white_pawns,
+                                                Bitboard black_pawns) {
+    fill_pawn_entry<false>(e, white_pawns, black_pawns);
+}
+
 [[gnu::target("popcnt")]] int32_t evaluate_popcnt() {
-    return evaluate_with<true>();
+    return evaluate_with<true, false>(0, 0);
+}
+[[gnu::target("popcnt")]] int32_t evaluate_within_popcnt(int32_t alpha, int32_t beta) {
+    return evaluate_with<true, true>(alpha, beta);
 }
 
 int32_t evaluate_portable() {
-    return evaluate_with<false>();
+    return evaluate_with<false, false>(0, 0);
+}
+int32_t evaluate_within_portable(int32_t alpha, int32_t beta) {
+    return evaluate_with<false, true>(alpha, beta);
 }
 
 bool processor_counts_bits() {
@@ -454,12 +528,26 @@ const bool has_popcnt = processor_counts_bits();
 int32_t evaluate() {
     return has_popcnt ? evaluate_popcnt() : evaluate_portable();
 }
+
+int32_t evaluate_within(int32_t alpha, int32_t beta) {
+    return has_popcnt ? evaluate_within_popcnt(alpha, beta) : evaluate_within_portable(alpha, beta);
+}
 #else
+template <>
+[[gnu::noinline]] void refill_pawn_entry<true>(PawnEntry& e, Bitboard white_pawns,
+                                               Bitboard black_pawns) {
+    fill_pawn_entry<true>(e, white_pawns, black_pawns);
+}
+
 } // namespace
 
 // 64-bit ARM and WebAssembly count bits in one instruction on every processor.
 int32_t evaluate() {
-    return evaluate_with<true>();
+    return evaluate_with<true, false>(0, 0);
+}
+
+int32_t evaluate_within(int32_t alpha, int32_t beta) {
+    return evaluate_with<true, true>(alpha, beta);
 }
 #endif
 

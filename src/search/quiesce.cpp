@@ -18,8 +18,9 @@ template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
     if (ply > LAST_MOVING_PLY) return evaluate();
     search_state.pv_length[ply] = ply;
 
-    // Standing pat is allowed even in check: checks are not resolved here.
-    const int32_t stand = evaluate();
+    // Standing pat is allowed even in check: checks are not resolved here. The callers compare
+    // a score outside the window only with the window, so a bound beyond it serves as well.
+    const int32_t stand = evaluate_within(alpha, beta);
     if (stand >= beta) return stand;
     if (stand > alpha) alpha = stand;
 
