@@ -21,6 +21,7 @@ void commit_move(Move move) {
         pos.root_ply = kept;
     }
     pos.check_status.fill(0);
+    pos.safe_from.fill({});
     pos.hash_history[pos.root_ply] = compute_key();
     pos.root_ply += 1;
 }

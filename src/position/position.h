@@ -59,8 +59,10 @@ struct BoardState {
     uint8_t castling;
 };
 
-struct UndoRecord {
+// What make_move keeps to take its move back; aligned for the wide moves of the block copy.
+struct alignas(64) UndoRecord {
     BoardState state;
+    Move move;
     PieceCode captured;
 };
 
@@ -74,11 +76,11 @@ struct Position : BoardState {
     // (check_status_of), else 0. A successful make_move clears the next ply's entry, set-up
     // and commit_move clear all: an entry describes the position now at its ply.
     std::array<int8_t, MAX_PLY + 1> check_status;
-    // With each check_status entry: the rays from the king that hold an enemy slider which
-    // could move along them.
-    std::array<Bitboard, MAX_PLY + 1> exposure_lines;
+    // Per ply and side to move, noted with check_status and cleared with it: the squares from
+    // which a move cannot leave the king attacked (safe_from_squares), 0 while not known. By
+    // side, because a null move hands the same ply to the other side.
+    std::array<std::array<Bitboard, 2>, MAX_PLY + 1> safe_from;
     std::array<uint64_t, HISTORY_CAPACITY> hash_history;
-    std::array<Move, MAX_PLY> move_stack;
     std::array<UndoRecord, MAX_PLY> undo_stack;
 };
 
