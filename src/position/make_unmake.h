@@ -8,6 +8,8 @@
 #include "position/piece_square_tables.h"
 #include "position/position.h"
 
+#include <cstring>
+
 namespace tervane {
 
 namespace detail {
@@ -112,13 +114,12 @@ template <int Mover> inline void play_on_board(Move move) {
     const auto piece = static_cast<unsigned>(b[from]);
     const auto captured = static_cast<unsigned>(b[to]);
 
+    // The captured piece, if any, leaves the to-square's bit in its sets; without one the sets
+    // lose a bit they do not hold (the empty square's kind_set entry is the pawns').
     const Bitboard from_to = bit(from) | bit(to);
-    const Bitboard taken = captured != 0 ? bit(to) : 0;
     pos.colour_pieces[Mover] ^= from_to;
-    // Not a second xor: the compiler would pair the two updates into one wide one, whose
-    // read of both sets cannot take them from unmake's two narrow writes just before.
-    pos.colour_pieces[opponent] &= ~taken;
-    pos.kind_pieces[kind_set[captured]] ^= taken;
+    pos.colour_pieces[opponent] &= ~bit(to);
+    pos.kind_pieces[kind_set[captured]] &= ~bit(to);
     pos.kind_pieces[kind_set[piece]] ^= from_to;
     pos.square_score +=
         square_value(piece, to) - square_value(piece, from) - square_value(captured, to);
@@ -160,7 +161,7 @@ template <int Mover> [[gnu::noinline]] bool left_king_attacked(Move move, int p)
 inline void unmake_move() {
     const int p = --pos.ply;
     const UndoRecord& undo = pos.undo_stack[p];
-    static_cast<BoardState&>(pos) = undo.state;
+    std::memcpy(static_cast<BoardState*>(&pos), &undo.state, sizeof(BoardState));
 
     const Move move = undo.move;
     const int from = move_from(move), to = move_to(move), kind = move_kind(move);
@@ -195,7 +196,7 @@ inline void unmake_move() {
 template <int Mover> inline bool make_move(Move move) {
     const int p = pos.ply;
     UndoRecord& undo = pos.undo_stack[p];
-    undo.state = pos;
+    std::memcpy(&undo.state, static_cast<const BoardState*>(&pos), sizeof(BoardState));
     undo.move = move;
     undo.captured = pos.board[move_to(move)];
     pos.ply = p + 1;
