@@ -47,6 +47,18 @@ constexpr std::array<CastlingRook, 64> make_castling_rooks() {
 }
 constexpr std::array<CastlingRook, 64> castling_rooks = make_castling_rooks();
 
+// Indexed by the moving piece's code or'ed with the captured one's: all bits set when the
+// half-move clock runs on, 0 when the move resets it. Both colour bits mean a capture.
+constexpr std::array<int32_t, 256> make_clock_kept() {
+    std::array<int32_t, 256> kept{};
+    for (int code = 0; code < 256; ++code) {
+        const bool capture = (code & (WHITE | BLACK)) == (WHITE | BLACK);
+        kept[code] = capture || (code & PAWN) != 0 ? 0 : -1;
+    }
+    return kept;
+}
+constexpr std::array<int32_t, 256> clock_kept = make_clock_kept();
+
 // Castling, en passant and promotions: the kinds that move or change a second piece.
 constexpr bool is_special_kind(int kind) {
     constexpr unsigned special = (1u << MOVE_CASTLE) | (1u << MOVE_EN_PASSANT) | 0xF0u;
@@ -131,7 +143,7 @@ template <int Mover> inline void play_on_board(Move move) {
     pos.castling &= castle_keep[from] & castle_keep[to];
     // Pawn moves (promotions included) and captures reset the half-move clock.
     // Without a branch: which moves reset it is as good as random to a predictor.
-    pos.fifty = (pos.fifty + 1) & -static_cast<int32_t>(((piece & PAWN) | captured) == 0);
+    pos.fifty = (pos.fifty + 1) & clock_kept[piece | captured];
     if constexpr (Mover == 0)
         pos.material[1] += piece_value[captured];
     else
