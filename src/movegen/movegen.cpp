@@ -173,9 +173,7 @@ template <int Side> Move* generate(Move* out) {
 void gen_moves(Move* list, int32_t& count) {
     // The moves are about to be made: make_move tests them faster knowing whether the king
     // is in check now.
-    if (pos.check_status[pos.ply] != check_status_of(pos.side, false) &&
-        pos.check_status[pos.ply] != check_status_of(pos.side, true))
-        note_check_status();
+    if (pos.safe_from[pos.ply][pos.side] == 0) note_check_status();
     Move* end = pos.side == 0 ? generate<0>(list) : generate<1>(list);
     count = static_cast<int32_t>(end - list);
 }

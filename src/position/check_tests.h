@@ -82,12 +82,11 @@ template <int Side> inline Bitboard safe_from_squares() {
     return ~tested;
 }
 
-// Whether the side to move is in check, remembered for make_move at this ply with the squares
-// from which a move may expose the king.
+// Whether the side to move is in check. When it is not, the squares from which a move cannot
+// leave its king attacked are remembered for make_move at this ply.
 inline bool note_check_status() {
     const int side = pos.side;
     const bool checked = side == 0 ? king_attacked<0>() : king_attacked<1>();
-    pos.check_status[pos.ply] = check_status_of(side, checked);
     pos.safe_from[pos.ply][side] = checked     ? 0
                                    : side == 0 ? safe_from_squares<0>()
                                                : safe_from_squares<1>();

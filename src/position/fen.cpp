@@ -142,7 +142,6 @@ void rebuild_board_sets() {
     pos.colour_pieces = {};
     pos.kind_pieces = {};
     pos.square_score = 0;
-    pos.check_status.fill(0);
     pos.safe_from.fill({});
     for (Square s = 0; s < 64; ++s) {
         const PieceCode piece = pos.board[s];

@@ -161,8 +161,7 @@ template <int Mover> [[gnu::noinline]] bool left_king_attacked(Move move, int p)
     const int from = move_from(move), kind = move_kind(move);
     // When the king is known not to be in check, a move of another piece (en passant aside)
     // can only expose it along the line through the square it leaves.
-    const bool line_only = pos.check_status[p] == check_status_of(Mover, false) &&
-                           kind != MOVE_EN_PASSANT &&
+    const bool line_only = pos.safe_from[p][Mover] != 0 && kind != MOVE_EN_PASSANT &&
                            pos.board[move_to(move)] != (Mover == 0 ? W_KING : B_KING);
     return line_only ? king_exposed_from<Mover>(from) : king_attacked<Mover>();
 }
@@ -224,7 +223,6 @@ template <int Mover> inline bool make_move(Move move) {
         }
     }
     pos.side = static_cast<uint8_t>(1 - Mover);
-    pos.check_status[p + 1] = 0;
     pos.safe_from[p + 1] = {};
     return true;
 }
