@@ -11,8 +11,8 @@ template <int Side> uint64_t count_leaves() {
     MoveList list;
     gen_moves(list.moves.data(), list.count);
     uint64_t total = 0;
-    for (int32_t i = 0; i < list.count; ++i) {
-        if (!make_move<Side>(list.moves[i])) continue;
+    for (const Move *move = list.moves.data(), *end = move + list.count; move != end; ++move) {
+        if (!make_move<Side>(*move)) continue;
         ++total;
         unmake_move();
     }

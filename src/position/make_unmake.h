@@ -134,7 +134,7 @@ template <int Mover> inline void play_on_board(Move move) {
     pos.kind_pieces[kind_set[captured]] &= ~bit(to);
     pos.kind_pieces[kind_set[piece]] ^= from_to;
     pos.square_score +=
-        square_value(piece, to) - square_value(piece, from) - square_value(captured, to);
+        square_values[piece][to] - square_values[piece][from] - square_values[captured][to];
 
     // A double push is as common as a random pick among the moves: its target goes in without
     // a branch, and only the rare kinds leave the common path.
