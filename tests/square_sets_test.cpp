@@ -130,11 +130,11 @@ TEST(SquareSets, StayInStepWithTheBoardAndAnswerAsTheBoardDoes) {
                     }
                     ASSERT_EQ(derived(), before) << fen << " " << text_of(m);
                     ASSERT_EQ(pos.board, board) << fen << " " << text_of(m);
-                    const auto status = pos.check_status;
-                    pos.check_status.fill(0);
+                    const auto safe_from = pos.safe_from;
+                    pos.safe_from.fill({});
                     const bool tested_in_full = make_move(m);
                     if (tested_in_full) unmake_move();
-                    pos.check_status = status;
+                    pos.safe_from = safe_from;
                     ASSERT_EQ(accepted, tested_in_full) << fen << " " << text_of(m);
                 }
                 if (legal.empty()) break;

@@ -61,29 +61,35 @@ template <int Side> inline bool king_exposed_from(int from) {
     return (sliders >> nearest) & 1;
 }
 
-// The rays from the king of `Side` that hold an enemy slider able to move along them: only a
-// piece leaving one of them can expose the king.
-template <int Side> inline Bitboard exposure_lines() {
+// The squares from which a move of `Side`, whose king is not in check, cannot leave that king
+// attacked: all but the king's own square, the rays from the king that hold an enemy slider
+// able to move along them (only a piece leaving one of them can expose the king) and the
+// squares of pawns that may capture en passant (the victim leaves a square of its own).
+template <int Side> inline Bitboard safe_from_squares() {
     const int k = pos.king_square[Side];
     const Bitboard enemy = pos.colour_pieces[1 - Side];
     const auto& kinds = pos.kind_pieces;
     const Bitboard straight = (kinds[ROOK_SET] | kinds[QUEEN_SET]) & enemy;
     const Bitboard diagonal = (kinds[BISHOP_SET] | kinds[QUEEN_SET]) & enemy;
-    Bitboard lines = 0;
+    Bitboard tested = bit(k);
     for (int d : {NORTH, EAST, SOUTH, WEST})
-        if (rays[d][k] & straight) lines |= rays[d][k];
+        if (rays[d][k] & straight) tested |= rays[d][k];
     for (int d : {NORTH_EAST, NORTH_WEST, SOUTH_WEST, SOUTH_EAST})
-        if (rays[d][k] & diagonal) lines |= rays[d][k];
-    return lines;
+        if (rays[d][k] & diagonal) tested |= rays[d][k];
+    // A pawn of Side takes en passant from where a pawn of Side attacks the target square,
+    // which is where a pawn of the other side stands that attacks a king of Side there.
+    if (pos.ep_square != 0) tested |= pawn_attackers[1 - Side][pos.ep_square];
+    return ~tested;
 }
 
-// Whether the side to move is in check, remembered for make_move at this ply with the lines
-// on which a move may expose the king.
+// Whether the side to move is in check. When it is not, the squares from which a move cannot
+// leave its king attacked are remembered for make_move at this ply.
 inline bool note_check_status() {
     const int side = pos.side;
     const bool checked = side == 0 ? king_attacked<0>() : king_attacked<1>();
-    pos.check_status[pos.ply] = check_status_of(side, checked);
-    pos.exposure_lines[pos.ply] = side == 0 ? exposure_lines<0>() : exposure_lines<1>();
+    pos.safe_from[pos.ply][side] = checked     ? 0
+                                   : side == 0 ? safe_from_squares<0>()
+                                               : safe_from_squares<1>();
     return checked;
 }
 

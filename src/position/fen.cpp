@@ -117,7 +117,7 @@ void set_fen(const char* text) {
 void clear_game() {
     pos.board.fill(0);
     pos.hash_history.fill(0);
-    pos.move_stack.fill(0);
+    pos.undo_stack.fill({});
     pos.nodes = 0;
     pos.ply = 0;
     pos.root_ply = 0;
@@ -142,7 +142,7 @@ void rebuild_board_sets() {
     pos.colour_pieces = {};
     pos.kind_pieces = {};
     pos.square_score = 0;
-    pos.check_status.fill(0);
+    pos.safe_from.fill({});
     for (Square s = 0; s < 64; ++s) {
         const PieceCode piece = pos.board[s];
         if (piece == 0) continue;

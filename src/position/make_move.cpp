@@ -20,7 +20,7 @@ void commit_move(Move move) {
         std::copy(pos.hash_history.end() - kept, pos.hash_history.end(), pos.hash_history.begin());
         pos.root_ply = kept;
     }
-    pos.check_status.fill(0);
+    pos.safe_from.fill({});
     pos.hash_history[pos.root_ply] = compute_key();
     pos.root_ply += 1;
 }

@@ -8,6 +8,8 @@
 #include "position/piece_square_tables.h"
 #include "position/position.h"
 
+#include <cstring>
+
 namespace tervane {
 
 namespace detail {
@@ -45,47 +47,36 @@ constexpr std::array<CastlingRook, 64> make_castling_rooks() {
 }
 constexpr std::array<CastlingRook, 64> castling_rooks = make_castling_rooks();
 
-// Plays the move on the board and the state kept beside it, everything but the undo record,
-// the legality test and the side switch, which make_move and commit_move do their own way.
-template <int Mover> inline void play_on_board(Move move) {
+// Indexed by the moving piece's code or'ed with the captured one's: all bits set when the
+// half-move clock runs on, 0 when the move resets it. Both colour bits mean a capture.
+constexpr std::array<int32_t, 256> make_clock_kept() {
+    std::array<int32_t, 256> kept{};
+    for (int code = 0; code < 256; ++code) {
+        const bool capture = (code & (WHITE | BLACK)) == (WHITE | BLACK);
+        kept[code] = capture || (code & PAWN) != 0 ? 0 : -1;
+    }
+    return kept;
+}
+constexpr std::array<int32_t, 256> clock_kept = make_clock_kept();
+
+// Castling, en passant and promotions: the kinds that move or change a second piece.
+constexpr bool is_special_kind(int kind) {
+    constexpr unsigned special = (1u << MOVE_CASTLE) | (1u << MOVE_EN_PASSANT) | 0xF0u;
+    return (special >> kind) & 1;
+}
+
+// The second part of playing a castling, en passant or promotion: the rook's jump, the pawn
+// taken en passant, the promoted piece. Out of line, so that the common path stays short.
+template <int Mover> [[gnu::noinline]] void play_special(int kind, int to) {
     constexpr int opponent = 1 - Mover;
     constexpr PieceCode own_rook = Mover == 0 ? W_ROOK : B_ROOK;
     constexpr PieceCode own_pawn = Mover == 0 ? W_PAWN : B_PAWN;
     constexpr PieceCode enemy_pawn = Mover == 0 ? B_PAWN : W_PAWN;
     constexpr int behind = Mover == 0 ? -8 : 8; // from the to-square towards the mover
-    const int from = move_from(move), to = move_to(move), kind = move_kind(move);
     auto& b = pos.board;
-    const PieceCode piece = b[from];
-    const PieceCode captured = b[to];
-
-    const Bitboard from_to = bit(from) | bit(to);
-    const Bitboard taken = captured != 0 ? bit(to) : 0;
-    pos.colour_pieces[Mover] ^= from_to;
-    pos.colour_pieces[opponent] ^= taken;
-    pos.kind_pieces[kind_set[captured]] ^= taken;
-    pos.kind_pieces[kind_set[piece]] ^= from_to;
-    pos.square_score +=
-        square_value(piece, to) - square_value(piece, from) - square_value(captured, to);
-
-    pos.ep_square = 0;
-    if (piece == (Mover == 0 ? W_KING : B_KING)) pos.king_square[Mover] = to;
-    pos.castling &= castle_keep[from] & castle_keep[to];
-    // Pawn moves (promotions included) and captures reset the half-move clock.
-    // Without a branch: which moves reset it is as good as random to a predictor.
-    pos.fifty = (pos.fifty + 1) & -static_cast<int32_t>(((piece & PAWN) | captured) == 0);
-    if constexpr (Mover == 0)
-        pos.material[1] += piece_value[captured];
-    else
-        pos.material[0] -= piece_value[captured];
-
-    b[to] = piece;
-    b[from] = 0;
-    if (kind == MOVE_NORMAL) [[likely]]
-        return;
-
     switch (kind) {
     case MOVE_CASTLE: {
-        const detail::CastlingRook rook = detail::castling_rooks[to];
+        const CastlingRook rook = castling_rooks[to];
         if (rook.from != rook.to) {
             b[rook.from] = 0;
             b[rook.to] = own_rook;
@@ -107,9 +98,6 @@ template <int Mover> inline void play_on_board(Move move) {
             pos.material[0] -= 100;
         break;
     }
-    case MOVE_DOUBLE_PUSH:
-        pos.ep_square = to + behind;
-        break;
     default: {
         const int index = (kind - MOVE_PROMOTE_QUEEN) & 3;
         const PieceCode promoted = Mover == 0 ? WHITE_PROMOTIONS[index] : BLACK_PROMOTIONS[index];
@@ -127,38 +115,88 @@ template <int Mover> inline void play_on_board(Move move) {
     }
 }
 
+// Plays the move on the board and the state kept beside it, everything but the undo record,
+// the legality test and the side switch, which make_move and commit_move do their own way.
+template <int Mover> inline void play_on_board(Move move) {
+    constexpr int opponent = 1 - Mover;
+    constexpr int behind = Mover == 0 ? -8 : 8; // from the to-square towards the mover
+    // Unsigned, as table indices: no sign extension on every lookup.
+    const unsigned from = move_from(move), to = move_to(move), kind = move_kind(move);
+    auto& b = pos.board;
+    const auto piece = static_cast<unsigned>(b[from]);
+    const auto captured = static_cast<unsigned>(b[to]);
+
+    // The captured piece, if any, leaves the to-square's bit in its sets; without one the sets
+    // lose a bit they do not hold (the empty square's kind_set entry is the pawns').
+    const Bitboard from_to = bit(from) | bit(to);
+    pos.colour_pieces[Mover] ^= from_to;
+    pos.colour_pieces[opponent] &= ~bit(to);
+    pos.kind_pieces[kind_set[captured]] &= ~bit(to);
+    pos.kind_pieces[kind_set[piece]] ^= from_to;
+    pos.square_score +=
+        square_values[piece][to] - square_values[piece][from] - square_values[captured][to];
+
+    // A double push is as common as a random pick among the moves: its target goes in without
+    // a branch, and only the rare kinds leave the common path.
+    pos.ep_square = kind == MOVE_DOUBLE_PUSH ? static_cast<int>(to) + behind : 0;
+    if (piece == (Mover == 0 ? W_KING : B_KING)) pos.king_square[Mover] = static_cast<int>(to);
+    pos.castling &= castle_keep[from] & castle_keep[to];
+    // Pawn moves (promotions included) and captures reset the half-move clock.
+    // Without a branch: which moves reset it is as good as random to a predictor.
+    pos.fifty = (pos.fifty + 1) & clock_kept[piece | captured];
+    if constexpr (Mover == 0)
+        pos.material[1] += piece_value[captured];
+    else
+        pos.material[0] -= piece_value[captured];
+
+    b[to] = static_cast<PieceCode>(piece);
+    b[from] = 0;
+    if (is_special_kind(static_cast<int>(kind))) [[unlikely]]
+        play_special<Mover>(static_cast<int>(kind), static_cast<int>(to));
+}
+
+// Whether the move just played by `Mover` at ply p, from a square not known to be safe, left
+// its king attacked. Out of line: most moves never ask.
+template <int Mover> [[gnu::noinline]] bool left_king_attacked(Move move, int p) {
+    const int from = move_from(move), kind = move_kind(move);
+    // When the king is known not to be in check, a move of another piece (en passant aside)
+    // can only expose it along the line through the square it leaves.
+    const bool line_only = pos.safe_from[p][Mover] != 0 && kind != MOVE_EN_PASSANT &&
+                           pos.board[move_to(move)] != (Mover == 0 ? W_KING : B_KING);
+    return line_only ? king_exposed_from<Mover>(from) : king_attacked<Mover>();
+}
+
 } // namespace detail
 
 // Takes back the latest move made by make_move.
 inline void unmake_move() {
     const int p = --pos.ply;
-    const Move move = pos.move_stack[p];
     const UndoRecord& undo = pos.undo_stack[p];
-    static_cast<BoardState&>(pos) = undo.state;
+    std::memcpy(static_cast<BoardState*>(&pos), &undo.state, sizeof(BoardState));
 
+    const Move move = undo.move;
     const int from = move_from(move), to = move_to(move), kind = move_kind(move);
     auto& b = pos.board;
-    switch (kind) {
-    case MOVE_NORMAL:
-    case MOVE_DOUBLE_PUSH:
-        break;
-    case MOVE_CASTLE: {
-        const detail::CastlingRook rook = detail::castling_rooks[to];
-        if (rook.from != rook.to) {
-            b[rook.from] = b[rook.to];
-            b[rook.to] = 0;
+    if (detail::is_special_kind(kind)) [[unlikely]] {
+        switch (kind) {
+        case MOVE_CASTLE: {
+            const detail::CastlingRook rook = detail::castling_rooks[to];
+            if (rook.from != rook.to) {
+                b[rook.from] = b[rook.to];
+                b[rook.to] = 0;
+            }
+            break;
         }
-        break;
-    }
-    case MOVE_EN_PASSANT:
-        if (undo.state.side == 0)
-            b[to - 8] = B_PAWN;
-        else
-            b[to + 8] = W_PAWN;
-        break;
-    default:
-        b[to] = undo.state.side == 0 ? W_PAWN : B_PAWN;
-        break;
+        case MOVE_EN_PASSANT:
+            if (undo.state.side == 0)
+                b[to - 8] = B_PAWN;
+            else
+                b[to + 8] = W_PAWN;
+            break;
+        default:
+            b[to] = undo.state.side == 0 ? W_PAWN : B_PAWN;
+            break;
+        }
     }
     b[from] = b[to];
     b[to] = undo.captured;
@@ -168,31 +206,24 @@ inline void unmake_move() {
 // when it would leave that side's king attacked.
 template <int Mover> inline bool make_move(Move move) {
     const int p = pos.ply;
-    pos.move_stack[p] = move;
     UndoRecord& undo = pos.undo_stack[p];
-    undo.state = pos;
+    std::memcpy(&undo.state, static_cast<const BoardState*>(&pos), sizeof(BoardState));
+    undo.move = move;
     undo.captured = pos.board[move_to(move)];
     pos.ply = p + 1;
 
-    // When the king is known not to be in check, a move of another piece (en passant aside)
-    // can only expose it along the line through the square it leaves, and only if an enemy
-    // slider stands on that line. Otherwise (and for king moves) the full test, after the move.
-    const int from = move_from(move);
-    const bool only_exposure = pos.check_status[p] == check_status_of(Mover, false) &&
-                               pos.board[from] != (Mover == 0 ? W_KING : B_KING) &&
-                               move_kind(move) != MOVE_EN_PASSANT;
-
     detail::play_on_board<Mover>(move);
 
-    const bool illegal =
-        only_exposure ? ((pos.exposure_lines[p] >> from) & 1) && king_exposed_from<Mover>(from)
-                      : king_attacked<Mover>();
-    if (illegal) {
-        unmake_move();
-        return false;
+    // Most moves leave from a square known to be safe and need no test at all (see
+    // safe_from_squares); the rest, king moves among them, are tested after the move.
+    if (((pos.safe_from[p][Mover] >> move_from(move)) & 1) == 0) [[unlikely]] {
+        if (detail::left_king_attacked<Mover>(move, p)) {
+            unmake_move();
+            return false;
+        }
     }
     pos.side = static_cast<uint8_t>(1 - Mover);
-    pos.check_status[p + 1] = 0;
+    pos.safe_from[p + 1] = {};
     return true;
 }
 

@@ -119,35 +119,28 @@ constexpr SquareTable queen_table_black = vertical_mirror(queen_table_white);
 constexpr SquareTable king_table_black = vertical_mirror(king_table_white);
 
 // The piece-square values of all pieces that have a table, signed for white's view, in one
-// table: row `square_value_row[code]`, column the square. Empty squares, rooks and kings
-// (row 0) read 0. Make and unmake keep their sum over the board in Position::square_score.
-constexpr std::array<uint8_t, PIECE_CODES> make_square_value_row() {
-    std::array<uint8_t, PIECE_CODES> row{};
-    row[W_PAWN] = 1, row[B_PAWN] = 2, row[W_KNIGHT] = 3, row[B_KNIGHT] = 4;
-    row[W_BISHOP] = 5, row[B_BISHOP] = 6, row[W_QUEEN] = 7, row[B_QUEEN] = 8;
-    return row;
-}
-constexpr std::array<uint8_t, PIECE_CODES> square_value_row = make_square_value_row();
-
-using SignedSquareTables = std::array<std::array<int16_t, 64>, 9>;
-constexpr SignedSquareTables make_signed_square_tables() {
-    SignedSquareTables t{};
+// table indexed by PieceCode and square, so that make reads a value in one step. Empty squares,
+// rooks and kings read 0. Make and unmake keep their sum over the board in
+// Position::square_score.
+using SquareValues = std::array<std::array<int16_t, 64>, PIECE_CODES>;
+constexpr SquareValues make_square_values() {
+    SquareValues t{};
     for (Square s = 0; s < 64; ++s) {
-        t[1][s] = static_cast<int16_t>(pawn_table_white[s]);
-        t[2][s] = static_cast<int16_t>(-pawn_table_black[s]);
-        t[3][s] = static_cast<int16_t>(knight_table_white[s]);
-        t[4][s] = static_cast<int16_t>(-knight_table_black[s]);
-        t[5][s] = static_cast<int16_t>(bishop_table_white[s]);
-        t[6][s] = static_cast<int16_t>(-bishop_table_black[s]);
-        t[7][s] = static_cast<int16_t>(queen_table_white[s]);
-        t[8][s] = static_cast<int16_t>(-queen_table_black[s]);
+        t[W_PAWN][s] = static_cast<int16_t>(pawn_table_white[s]);
+        t[B_PAWN][s] = static_cast<int16_t>(-pawn_table_black[s]);
+        t[W_KNIGHT][s] = static_cast<int16_t>(knight_table_white[s]);
+        t[B_KNIGHT][s] = static_cast<int16_t>(-knight_table_black[s]);
+        t[W_BISHOP][s] = static_cast<int16_t>(bishop_table_white[s]);
+        t[B_BISHOP][s] = static_cast<int16_t>(-bishop_table_black[s]);
+        t[W_QUEEN][s] = static_cast<int16_t>(queen_table_white[s]);
+        t[B_QUEEN][s] = static_cast<int16_t>(-queen_table_black[s]);
     }
     return t;
 }
-constexpr SignedSquareTables signed_square_tables = make_signed_square_tables();
+constexpr SquareValues square_values = make_square_values();
 
 inline int32_t square_value(PieceCode piece, Square s) {
-    return signed_square_tables[square_value_row[piece]][s];
+    return square_values[piece][s];
 }
 
 // (file + rank) mod 2: 1 on light squares (b1, h1, a2), 0 on dark ones (a1, c1, h8).

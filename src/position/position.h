@@ -59,8 +59,10 @@ struct BoardState {
     uint8_t castling;
 };
 
-struct UndoRecord {
+// What make_move keeps to take its move back; aligned for the wide moves of the block copy.
+struct alignas(64) UndoRecord {
     BoardState state;
+    Move move;
     PieceCode captured;
 };
 
@@ -70,15 +72,13 @@ struct Position : BoardState {
     int32_t root_ply; // valid entries of hash_history
     uint64_t nodes;
     uint64_t hash_key;
-    // Whether the side to move is in check, per ply, when note_check_status has found out
-    // (check_status_of), else 0. A successful make_move clears the next ply's entry, set-up
-    // and commit_move clear all: an entry describes the position now at its ply.
-    std::array<int8_t, MAX_PLY + 1> check_status;
-    // With each check_status entry: the rays from the king that hold an enemy slider which
-    // could move along them.
-    std::array<Bitboard, MAX_PLY + 1> exposure_lines;
+    // Per ply and side to move, when note_check_status has found out and the king is not in
+    // check: the squares from which a move cannot leave the king attacked (safe_from_squares),
+    // never empty. Else 0. A successful make_move clears the next ply's entries, set-up and
+    // commit_move clear all: an entry describes the position now at its ply. By side, because
+    // a null move hands the same ply to the other side.
+    std::array<std::array<Bitboard, 2>, MAX_PLY + 1> safe_from;
     std::array<uint64_t, HISTORY_CAPACITY> hash_history;
-    std::array<Move, MAX_PLY> move_stack;
     std::array<UndoRecord, MAX_PLY> undo_stack;
 };
 
@@ -139,10 +139,6 @@ inline Bitboard occupied_squares() {
 // Pieces of one kind (a *_SET index) and one side (0 white, 1 black).
 inline Bitboard pieces_of(int side, int kind) {
     return pos.colour_pieces[side] & pos.kind_pieces[kind];
-}
-
-constexpr int8_t check_status_of(int side, bool checked) {
-    return static_cast<int8_t>(1 + 2 * side + int{checked});
 }
 
 // fen.cpp
