@@ -5,4 +5,8 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   if(NOT TERVANE_SHLIBDEPS)
     message(FATAL_ERROR "The .deb needs dpkg-shlibdeps to find its dependencies: apt-get install dpkg-dev")
   endif()
+  # Debian ships position-independent executables (address space layout randomisation).
+  if(NOT CPACK_TERVANE_PACKAGE_PIE)
+    message(FATAL_ERROR "The .deb is made from a position-independent build: configure it with -DTERVANE_PIE=ON")
+  endif()
 endif()

@@ -82,7 +82,9 @@ else()
   # lintian then finds no error and no warning. It notes, as information only, that the
   # binary keeps the compiler's .comment section (CPack's strip leaves it) and is built
   # without Debian's hardening flags (-D_FORTIFY_SOURCE, -Wl,-z,now): the package holds the
-  # same Release build as OpenBench and the speed measurements use.
+  # Release build that OpenBench and the speed measurements use, but position-independent
+  # (TERVANE_PIE=ON), which costs the search nothing measurable and perft about a fifth.
+  set(CPACK_TERVANE_PACKAGE_PIE ${TERVANE_PIE})
 endif()
 
 include(CPack)

@@ -50,9 +50,17 @@ check_engine() {
 
 echo "Building the packages"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cpack --config build/CPackConfig.cmake -B "$work/packages" >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log"; fail "cpack"; }
+cmake --build build -j2 --target tervane >/dev/null
 reference_nodes=$(build/tervane bench 2 | tail -n 2 | head -n 1)
+# The packages come from a position-independent build, and cpack refuses the default one.
+if cpack --config build/CPackConfig.cmake -G DEB -B "$work/refused" >"$work/cpack.log" 2>&1; then
+    fail "cpack made a .deb of a build that is not position-independent"
+fi
+grep -q "TERVANE_PIE=ON" "$work/cpack.log" || { cat "$work/cpack.log"; fail "cpack's refusal"; }
+cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DTERVANE_PIE=ON -DTERVANE_TESTS=OFF >/dev/null
+cmake --build build-package -j2 --target tervane >/dev/null
+cpack --config build-package/CPackConfig.cmake -B "$work/packages" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; fail "cpack"; }
 version=$(build/tervane --version)
 version=${version#Tervane }
 
@@ -72,6 +80,7 @@ expected_files="./usr/games/tervane -rwxr-xr-x root/root
 dpkg-deb -x "$deb" "$work/root"
 engine="$work/root/usr/games/tervane"
 file "$engine" | grep -q "stripped$" || fail "the engine in the .deb is not stripped"
+file "$engine" | grep -q "pie executable" || fail "the engine in the .deb is not position-independent"
 check_engine "$engine" "the engine of the .deb"
 
 tgz="$work/packages/tervane-$version-Linux.tar.gz"
@@ -79,7 +88,7 @@ tgz="$work/packages/tervane-$version-Linux.tar.gz"
     "tervane-$version-Linux/games/tervane tervane-$version-Linux/share/doc/tervane/README.md tervane-$version-Linux/share/doc/tervane/changelog.gz tervane-$version-Linux/share/doc/tervane/copyright tervane-$version-Linux/share/man/man6/tervane.6.gz " ] ||
     fail "the .tar.gz holds: $(tar tzf "$tgz")"
 
-DESTDIR="$work/destdir" cmake --install build --prefix /opt/tervane >/dev/null
+DESTDIR="$work/destdir" cmake --install build-package --prefix /opt/tervane >/dev/null
 for installed in games/tervane share/man/man6/tervane.6.gz share/doc/tervane/README.md; do
     [ -f "$work/destdir/opt/tervane/$installed" ] || fail "cmake --install with DESTDIR and --prefix: no $installed"
 done
