@@ -16,19 +16,17 @@ namespace tervane {
 
 using SquareTable = std::array<int32_t, 64>;
 
-// A grid line i (rank 8 first) holds rank 7 - i; grid entry g is therefore Square g ^ 56.
-constexpr SquareTable from_grid(const SquareTable& grid) {
-    SquareTable table{};
-    for (Square s = 0; s < 64; ++s) table[s] = grid[s ^ 56];
-    return table;
-}
-
 // The black value on s is the white value on the square of the same file, the rank counted from
 // the other side.
 constexpr SquareTable vertical_mirror(const SquareTable& table) {
     SquareTable mirrored{};
     for (Square s = 0; s < 64; ++s) mirrored[s] = table[s ^ 56];
     return mirrored;
+}
+
+// A grid line i (rank 8 first) holds rank 7 - i: the grid is its table with the ranks reversed.
+constexpr SquareTable from_grid(const SquareTable& grid) {
+    return vertical_mirror(grid);
 }
 
 // clang-format off

@@ -41,10 +41,8 @@ int32_t exchange_value(Move move) {
 // Whether a move takes is as good as random to a predictor: both values are worked out and
 // one is kept by a mask, which the compiler cannot turn back into a branch.
 int32_t base_score(Move move) {
-    const PieceCode victim = pos.board[move_to(move)];
-    const int32_t exchange = piece_value[victim] - piece_value[pos.board[move_from(move)]];
-    const int32_t quiet = -static_cast<int32_t>(victim == 0);
-    return (exchange & ~quiet) | (QUIET_BASE & quiet);
+    const int32_t quiet = -static_cast<int32_t>(pos.board[move_to(move)] == 0);
+    return (exchange_value(move) & ~quiet) | (QUIET_BASE & quiet);
 }
 
 // Adds a bonus to the score of `move`, if the list holds it.

@@ -26,8 +26,7 @@ template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
 
     std::array<Move, MAX_CAPTURES> moves;
     std::array<int32_t, MAX_CAPTURES> scores;
-    int32_t count = 0;
-    count = static_cast<int32_t>(generate_captures<Side>(moves.data()) - moves.data());
+    const auto count = static_cast<int32_t>(generate_captures<Side>(moves.data()) - moves.data());
     score_captures(moves.data(), scores.data(), count);
 
     bool made_move = false;

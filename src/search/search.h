@@ -122,6 +122,9 @@ void score_captures(const Move* moves, int32_t* scores, int32_t count);
 // pick_next_in_turn (search/pick.h): picks the best-scored move of moves[i .. count) and swaps it
 // to moves[i], for a loop that picks i = 0, 1, 2, ... in turn from one list.
 
+// The search's clock starts at `now`, its deadline the time budget later: by think(), and
+// again by ponderhit.
+void start_search_clock(uint32_t now);
 // The deadline moved on after a score drop, never past what the clock allows.
 uint32_t rearmed_deadline(uint32_t now);
 

@@ -35,6 +35,11 @@ void poll() {
         search_reporter.poll_input();
 }
 
+void start_search_clock(uint32_t now) {
+    search_limits.start_time = now;
+    search_limits.deadline = now + budget_ms(search_limits.time_budget);
+}
+
 uint32_t rearmed_deadline(uint32_t now) {
     const SearchLimits& s = search_limits;
     const uint32_t deadline = now + budget_ms(s.time_budget);
@@ -102,9 +107,7 @@ int32_t search_root() {
 void think() {
     SearchState& s = search_state;
     SearchLimits& limits = search_limits;
-    const uint32_t now = tick_count();
-    limits.start_time = now;
-    limits.deadline = now + budget_ms(limits.time_budget);
+    start_search_clock(tick_count());
     reset_search();
     if (limits.depth_limit == 0) limits.depth_limit = MAX_ITERATIONS;
     if (limits.depth_limited) limits.no_time_limit = true;

@@ -141,9 +141,7 @@ bool handle_search_line(const char* line) {
             limits.pondering = false;
             limits.hold_bestmove = false;
             limits.no_time_limit = limits.depth_limited;
-            limits.start_time = tick_count();
-            limits.deadline =
-                limits.start_time + static_cast<uint32_t>(static_cast<int64_t>(limits.time_budget));
+            start_search_clock(tick_count());
         }
         return true;
     default:
