@@ -791,6 +791,29 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
             ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces) << window;
         }
     }
+    // The positions after the quiet moves of the knights, bishops, rooks and queens, scored
+    // without playing the moves, against evaluate() after each move.
+    last_evaluated_piece_count = -12345;
+    begin_quiet_moves();
+    ASSERT_EQ(last_evaluated_piece_count, -12345) << where << ": " << describe_position();
+    MoveList list;
+    gen_moves(list.moves.data(), list.count);
+    for (int32_t i = 0; i < list.count; ++i) {
+        const Move move = list.moves[i];
+        if (move_kind(move) != MOVE_NORMAL || pos.board[move_to(move)] != 0 ||
+            (pos.board[move_from(move)] & (PAWN | KING)) != 0)
+            continue;
+        last_evaluated_piece_count = -12345;
+        const int32_t predicted = score_after_quiet_move(move);
+        const int32_t predicted_count = last_evaluated_piece_count;
+        if (!make_move(move)) continue;
+        last_evaluated_piece_count = -12345;
+        const int32_t after = evaluate();
+        const int32_t after_count = last_evaluated_piece_count;
+        unmake_move();
+        ASSERT_EQ(predicted, -after) << where << ": " << describe_position() << " move " << move;
+        ASSERT_EQ(predicted_count, after_count) << where << ": " << describe_position();
+    }
 }
 
 // Boards on which the terms that the windowed form bounds reach the bound's extremes: rooks on

@@ -1,6 +1,8 @@
 // The static evaluation.
 #pragma once
 
+#include "position/position.h"
+
 #include <cstdint>
 
 namespace tervane {
@@ -20,5 +22,15 @@ int32_t evaluate();
 // any score at or above beta (at or below alpha) that bounds evaluate()'s from the same side.
 // Leaves last_evaluated_piece_count as evaluate() does.
 int32_t evaluate_within(int32_t alpha, int32_t beta);
+
+// The scores of the positions one quiet move away, without playing the moves: a knight, bishop,
+// rook or queen that moves to an empty square changes only its own terms (and which passed
+// pawns are blocked). begin_quiet_moves() evaluates the current position, leaving
+// last_evaluated_piece_count as it was, and keeps what those terms need; until the position
+// changes, score_after_quiet_move(move) is then evaluate()'s score of the position after such
+// a move of the side to move, seen from that side, and leaves last_evaluated_piece_count as
+// that evaluate() would.
+void begin_quiet_moves();
+int32_t score_after_quiet_move(Move move);
 
 } // namespace tervane

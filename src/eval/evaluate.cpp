@@ -11,6 +11,7 @@
 // of positions. The quiescence search asks for a windowed form that may stop at a bound.
 #include "eval/eval.h"
 
+#include "position/move.h"
 #include "position/piece_square_tables.h"
 #include "position/position.h"
 
@@ -319,6 +320,15 @@ constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
     return e.king_terms[0] + e.king_terms[1];
 }
 
+// The phase (step 3), from the material sums as make and unmake keep them.
+inline bool in_middlegame(Bitboard white, Bitboard black, Bitboard queens) {
+    const bool both_queens = ((white & queens) != 0) & ((black & queens) != 0);
+    const int32_t threshold = both_queens ? 1900 : 2160;
+    return (pos.material[0] >= threshold) | (pos.material[1] <= -threshold);
+}
+
+constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
+
 // The evaluation; with Bounded, a score that only has to compare with alpha and beta as the
 // full score does (see evaluate_within).
 template <bool Popcnt, bool Bounded>
@@ -340,11 +350,7 @@ template <bool Popcnt, bool Bounded>
     int32_t white_material = pos.material[0];
     int32_t black_material = pos.material[1];
 
-    // Phase (step 3).
-    const bool both_queens = ((white & queens) != 0) & ((black & queens) != 0);
-    const int32_t phase_threshold = both_queens ? 1900 : 2160;
-    const bool middlegame =
-        (white_material >= phase_threshold) | (black_material <= -phase_threshold);
+    const bool middlegame = in_middlegame(white, black, queens);
 
     // Endgame material rules (step 4). They depend on piece counts only, so they are decided
     // before any other work; the draw return leaves last_evaluated_piece_count untouched.
@@ -465,7 +471,6 @@ template <bool Popcnt, bool Bounded>
     }
 
     // Knights on outposts (step 9): 32 on the c- and d-files, 20 elsewhere.
-    constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
     const Bitboard white_outposts = white_knights & e.outposts[0];
     const Bitboard black_outposts = black_knights & e.outposts[1];
     p += 20 * (few_bits<Popcnt>(white_outposts) - few_bits<Popcnt>(black_outposts)) +
@@ -550,5 +555,122 @@ int32_t evaluate_within(int32_t alpha, int32_t beta) {
     return evaluate_with<true, true>(alpha, beta);
 }
 #endif
+
+namespace {
+
+// What begin_quiet_moves keeps: the position's score and, for each kind of piece that a quiet
+// move may move, what its terms depend on.
+struct QuietMoves {
+    int32_t white_score;
+    int32_t piece_count; // -1: the early draw return, which every such move leads to again
+    bool middlegame;
+    Square white_king, black_king;
+    std::array<Bitboard, 2> outposts;
+    Bitboard hemmed_bishops;
+    std::array<Bitboard, 2> open_files;      // files without pawns of that colour
+    std::array<Bitboard, 2> fully_open;      // files without any pawn
+    std::array<int32_t, 2> far_rank_bonus;   // a rook on the seventh rank (second for black)
+    std::array<bool, 2> shut_in_rook_square; // middlegame, king on f1/g1 (f8/g8), pawn on h2/h3
+    std::array<bool, 2> queen_on_far_rank;   // endgame, the enemy king on its back rank
+    // The squares in front of the passed pawns of each colour (endgame only): a piece arriving
+    // there blocks one, a piece leaving unblocks it.
+    std::array<Bitboard, 2> passer_fronts;
+};
+QuietMoves quiet;
+
+// The terms of one knight, bishop, rook or queen on `s`, white's view, as evaluate counts them.
+int32_t piece_terms(PieceCode piece, Square s) {
+    const Bitboard b = bit(s);
+    switch (piece) {
+    case W_KNIGHT:
+        return (b & quiet.outposts[0]) != 0 ? 20 + ((b & CENTRE_FILES) != 0 ? 12 : 0) : 0;
+    case B_KNIGHT:
+        return (b & quiet.outposts[1]) != 0 ? -20 - ((b & CENTRE_FILES) != 0 ? 12 : 0) : 0;
+    case W_BISHOP:
+        return (s == G2 && quiet.white_king == G1 ? 15 : 0) -
+               ((b & quiet.hemmed_bishops & (rank_mask(0) | rank_mask(1))) != 0 ? 30 : 0);
+    case B_BISHOP:
+        return -(s == G7 && quiet.black_king == G8 ? 15 : 0) +
+               ((b & quiet.hemmed_bishops & (rank_mask(6) | rank_mask(7))) != 0 ? 30 : 0);
+    case W_ROOK:
+        return ((b & rank_mask(6)) != 0 ? quiet.far_rank_bonus[0] : 0) +
+               ((b & quiet.open_files[0]) != 0 ? 20 : 0) +
+               ((b & quiet.fully_open[0]) != 0 ? 5 : 0) -
+               (s == H1 && quiet.shut_in_rook_square[0] ? 45 : 0);
+    case B_ROOK:
+        return -((b & rank_mask(1)) != 0 ? quiet.far_rank_bonus[1] : 0) -
+               ((b & quiet.open_files[1]) != 0 ? 20 : 0) -
+               ((b & quiet.fully_open[1]) != 0 ? 5 : 0) +
+               (s == H8 && quiet.shut_in_rook_square[1] ? 45 : 0);
+    case W_QUEEN:
+        return quiet.queen_on_far_rank[0] && (b & rank_mask(6)) != 0 ? 50 : 0;
+    case B_QUEEN:
+        return quiet.queen_on_far_rank[1] && (b & rank_mask(1)) != 0 ? -50 : 0;
+    default:
+        return 0;
+    }
+}
+
+// A piece on `s` blocks a passed pawn, white's view: -20 for a white one, 20 for a black one.
+int32_t blocking_terms(Square s) {
+    const Bitboard b = bit(s);
+    return ((b & quiet.passer_fronts[1]) != 0 ? 20 : 0) -
+           ((b & quiet.passer_fronts[0]) != 0 ? 20 : 0);
+}
+
+} // namespace
+
+void begin_quiet_moves() {
+    const int32_t kept_count = last_evaluated_piece_count;
+    last_evaluated_piece_count = -1;
+    const int32_t score = evaluate();
+    quiet.white_score = pos.side == 0 ? score : -score;
+    quiet.piece_count = last_evaluated_piece_count;
+    last_evaluated_piece_count = kept_count;
+
+    const Bitboard white = pos.colour_pieces[0];
+    const Bitboard black = pos.colour_pieces[1];
+    const Bitboard white_pawns = white & pos.kind_pieces[PAWN_SET];
+    const Bitboard black_pawns = black & pos.kind_pieces[PAWN_SET];
+    const PawnEntry& e = pawn_slot(white_pawns, black_pawns); // filled by evaluate()
+    const bool middlegame = in_middlegame(white, black, pos.kind_pieces[QUEEN_SET]);
+    const Square white_king = pos.king_square[0];
+    const Square black_king = pos.king_square[1];
+    const bool white_king_on_rank_1 = white_king < 8;
+    const bool black_king_on_rank_8 = black_king >= 56;
+    const Bitboard white_pawn_files = files_of(e.files[0]);
+    const Bitboard black_pawn_files = files_of(e.files[1]);
+    constexpr Bitboard F1_G1 = bit(F1) | bit(G1), F8_G8 = bit(F8) | bit(G8);
+
+    quiet.middlegame = middlegame;
+    quiet.white_king = white_king;
+    quiet.black_king = black_king;
+    quiet.outposts = e.outposts;
+    quiet.hemmed_bishops = e.hemmed_bishops;
+    quiet.open_files = {~white_pawn_files, ~black_pawn_files};
+    quiet.fully_open = {~white_pawn_files & ~black_pawn_files,
+                        ~white_pawn_files & ~black_pawn_files};
+    quiet.far_rank_bonus = {middlegame ? 20 : (black_king_on_rank_8 ? 60 : 10),
+                            middlegame ? 20 : (white_king_on_rank_1 ? 60 : 10)};
+    quiet.shut_in_rook_square = {
+        middlegame && (bit(white_king) & F1_G1) != 0 && (white_pawns & (bit(H2) | bit(H3))) != 0,
+        middlegame && (bit(black_king) & F8_G8) != 0 && (black_pawns & (bit(H7) | bit(H6))) != 0};
+    quiet.queen_on_far_rank = {!middlegame && black_king_on_rank_8,
+                               !middlegame && white_king_on_rank_1};
+    quiet.passer_fronts = {middlegame ? 0 : (e.passed & white_pawns) << 8,
+                           middlegame ? 0 : (e.passed & black_pawns) >> 8};
+}
+
+int32_t score_after_quiet_move(Move move) {
+    if (quiet.piece_count < 0) return 0;
+    last_evaluated_piece_count = quiet.piece_count;
+    const Square from = move_from(move), to = move_to(move);
+    const PieceCode piece = pos.board[from];
+    const int32_t change = square_values[piece][to] - square_values[piece][from] +
+                           piece_terms(piece, to) - piece_terms(piece, from) + blocking_terms(to) -
+                           blocking_terms(from);
+    const int32_t white_score = quiet.white_score + change;
+    return pos.side == 0 ? white_score : -white_score;
+}
 
 } // namespace tervane

@@ -42,6 +42,16 @@ void take_child_line(Move move) {
 
 template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 
+namespace {
+
+// A move of a knight, bishop, rook or queen to an empty square (no castling or promotion).
+inline bool is_quiet_piece_move(Move move) {
+    return move_kind(move) == MOVE_NORMAL && pos.board[move_to(move)] == 0 &&
+           (pos.board[move_from(move)] & (PAWN | KING)) == 0;
+}
+
+} // namespace
+
 // A child searched to `depth`: below one ply straight to the quiescence search, as search_as
 // would go itself, without entering it (most children of the last full ply are such).
 template <int Side>
@@ -86,9 +96,27 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
     // finding out which moves are legal would cost a make per move.
     if (count == 1) extension = 1;
 
+    // Children of the last full ply are quiescence nodes, which stand pat first: a quiet move
+    // of a piece that cannot expose the king leads to a stand-pat score that is known without
+    // playing the move, and the child returns at once when that score refutes the move.
+    const bool last_full_ply = depth - 1 + extension < 1;
+    bool quiet_moves_begun = false;
     bool made_move = false;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
+        if (last_full_ply && is_quiet_piece_move(move) &&
+            ((pos.safe_from[ply][Side] >> move_from(move)) & 1) != 0) {
+            if (!quiet_moves_begun) {
+                begin_quiet_moves();
+                quiet_moves_begun = true;
+            }
+            if (score_after_quiet_move(move) <= alpha) {
+                count_node();
+                made_move = true;
+                if (search_state.stop_flag) return 0;
+                continue;
+            }
+        }
         if (!make_move<Side>(move)) continue;
         count_node();
         made_move = true;
