@@ -52,9 +52,7 @@ extern const Bitboard king_rows_ascending;
 // movegen.cpp, captures.cpp: pseudo-legal moves of the side to move, in the engine's order.
 void gen_moves(Move* list, int32_t& count);
 void gen_captures(Move* list, int32_t& count);
-// The captures of gen_captures for `Side`, the side to move, written from `out` on; returns the
-// end of the list.
-template <int Side> Move* generate_captures(Move* out);
+// generate_captures<Side>, the same for a side known at compile time, is in captures.h.
 
 // castle_paths.cpp: no enemy piece attacks the squares the king crosses when castling.
 bool castle_path_safe_wk();

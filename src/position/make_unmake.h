@@ -168,8 +168,9 @@ template <int Mover> [[gnu::noinline]] bool left_king_attacked(Move move, int p)
 
 } // namespace detail
 
-// Takes back the latest move made by make_move.
-inline void unmake_move() {
+// unmake_move, compiled into its caller whatever the compiler decides for unmake_move: for
+// perft's loops, which take a move back at every leaf.
+[[gnu::always_inline]] inline void unmake_move_here() {
     const int p = --pos.ply;
     const UndoRecord& undo = pos.undo_stack[p];
     std::memcpy(static_cast<BoardState*>(&pos), &undo.state, sizeof(BoardState));
@@ -200,6 +201,11 @@ inline void unmake_move() {
     }
     b[from] = b[to];
     b[to] = undo.captured;
+}
+
+// Takes back the latest move made by make_move.
+inline void unmake_move() {
+    unmake_move_here();
 }
 
 // Plays a pseudo-legal move of `Mover`, the side to move; false (and the position unchanged)

@@ -1,6 +1,7 @@
 #include "eval/eval.h"
 #include "search/search.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tervane {
@@ -28,6 +29,7 @@ void raise_history(Move move, int32_t amount) {
     entry = entry > std::numeric_limits<int32_t>::max() - amount
                 ? std::numeric_limits<int32_t>::max()
                 : entry + amount;
+    search_state.history_max = std::max(search_state.history_max, entry);
 }
 
 void take_child_line(Move move) {
@@ -87,11 +89,45 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         if (score >= beta) return beta;
     }
 
+    // On the last full ply a capture often refutes the move before: when the capture that the
+    // full list would try first is known from the captures alone, it is tried before the quiet
+    // moves are generated, and only when it does not cut off are they (its result is then taken
+    // up at its turn). Its child, a quiescence node, reads neither history nor killers, so the
+    // list scores as it would have before; the line is left out, as the child may return to it.
+    const bool on_line = search_state.follow_pv;
+    Move first = 0;
+    int32_t first_score = 0;
+    if (depth == 1 && !check && !on_line) {
+        std::array<Move, MAX_CAPTURES> captures;
+        const auto taking =
+            static_cast<int32_t>(generate_captures<Side>(captures.data()) - captures.data());
+        // With a second move (another capture, or a king's step to an empty square) the reply
+        // is not forced: the child is a quiescence node.
+        const bool second_move =
+            taking >= 2 || (king_attacks[pos.king_square[Side]] & ~occupied_squares()) != 0;
+        if (taking >= 1 && second_move) first = first_capture_off_line(captures.data(), taking);
+        if (first != 0 && make_move<Side>(first)) {
+            count_node();
+            first_score = -quiesce_as<1 - Side>(-beta, -alpha);
+            unmake_move();
+            if (search_state.stop_flag) return 0;
+            if (first_score >= beta) {
+                raise_history(first, depth);
+                return beta;
+            }
+        } else {
+            first = 0;
+        }
+    }
+
     std::array<Move, MAX_MOVES> moves;
     std::array<int32_t, MAX_MOVES> scores;
     int32_t count = 0;
     gen_moves(moves.data(), count);
-    score_moves(moves.data(), scores.data(), count);
+    if (on_line)
+        score_moves(moves.data(), scores.data(), count);
+    else
+        score_moves_off_line(moves.data(), scores.data(), count);
     // A forced reply costs nothing to look at more deeply. Pseudo-legal count on purpose:
     // finding out which moves are legal would cost a make per move.
     if (count == 1) extension = 1;
@@ -104,6 +140,14 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
     bool made_move = false;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
+        if (i == 0 && first != 0) {
+            made_move = true;
+            if (first_score <= alpha) continue;
+            raise_history(first, depth);
+            alpha = first_score;
+            take_child_line(first);
+            continue;
+        }
         if (last_full_ply && is_quiet_piece_move(move) &&
             ((pos.safe_from[ply][Side] >> move_from(move)) & 1) != 0) {
             if (!quiet_moves_begun) {

@@ -55,7 +55,7 @@ void add_bonus(const Move* moves, int32_t* scores, int32_t count, Move move, int
 
 // A list holds each move once, so rather than comparing every move with the killers, each
 // killer is looked for in the list; a killer that repeats an earlier slot gets no second bonus.
-void score_moves(const Move* moves, int32_t* scores, int32_t count) {
+void score_moves_off_line(const Move* moves, int32_t* scores, int32_t count) {
     const OrderingKeys keys = ordering_keys();
     for (int32_t i = 0; i < count; ++i)
         scores[i] = base_score(moves[i]) + history_part(moves[i], keys);
@@ -63,7 +63,37 @@ void score_moves(const Move* moves, int32_t* scores, int32_t count) {
     if (keys.killer2 != keys.killer1) add_bonus(moves, scores, count, keys.killer2, KILLER2_BONUS);
     if (keys.killer3 != keys.killer1 && keys.killer3 != keys.killer2)
         add_bonus(moves, scores, count, keys.killer3, KILLER3_BONUS);
+}
+
+Move first_capture_off_line(const Move* captures, int32_t count) {
+    const OrderingKeys keys = ordering_keys();
+    // No quiet move scores more than a first killer's bonus on the highest history.
+    const int32_t quiet_ceiling =
+        QUIET_BASE + KILLER1_BONUS + (search_state.history_max >> keys.history_shift);
+    Move best = 0;
+    int32_t best_score = quiet_ceiling;
+    for (int32_t i = 0; i < count; ++i) {
+        const Move move = captures[i];
+        if (move_kind(move) == MOVE_EN_PASSANT) continue;
+        // The killers' bonuses as score_moves gives them: each once, to the first killer slot
+        // that holds the move.
+        const int32_t bonus = move == keys.killer1   ? KILLER1_BONUS
+                              : move == keys.killer2 ? KILLER2_BONUS
+                              : move == keys.killer3 ? KILLER3_BONUS
+                                                     : 0;
+        const int32_t score = exchange_value(move) + history_part(move, keys) + bonus;
+        if (score > best_score) {
+            best = move;
+            best_score = score;
+        }
+    }
+    return best;
+}
+
+void score_moves(const Move* moves, int32_t* scores, int32_t count) {
+    score_moves_off_line(moves, scores, count);
     if (!search_state.follow_pv) return;
+    const OrderingKeys keys = ordering_keys();
     // Still on the previous iteration's line: its move here goes first, and we stay on the
     // line only if this node has that move at all.
     const int32_t i = first_holding(moves, 0, count, keys.expected);

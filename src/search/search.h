@@ -2,6 +2,7 @@
 // ordering. It prints nothing: it reports through the SearchReporter the front end sets.
 #pragma once
 
+#include "movegen/captures.h"
 #include "movegen/movegen.h"
 #include "position/position.h"
 #include "search/pick.h"
@@ -46,6 +47,7 @@ extern SearchLimits search_limits;
 // The search's own tables and results.
 struct SearchState {
     std::array<int32_t, 64 * 64> history; // by history_index
+    int32_t history_max;                  // the largest entry of history
     std::array<std::array<Move, SEARCH_PLIES>, SEARCH_PLIES> pv_table;
     std::array<int32_t, SEARCH_PLIES> pv_length;
     std::array<Move, SEARCH_PLIES> killer1;
@@ -118,6 +120,14 @@ void raise_history(Move move, int32_t amount);
 void take_child_line(Move move);
 
 void score_moves(const Move* moves, int32_t* scores, int32_t count);
+// score_moves for a node that is off the previous iteration's line (follow_pv was false when
+// the node began), whatever follow_pv says now.
+void score_moves_off_line(const Move* moves, int32_t* scores, int32_t count);
+// The capture that score_moves would rank first in a node off the line, found without the
+// quiet moves: from the captures of `captures[0 .. count)` (generate_captures' list, in
+// gen_moves' order), the first of the best scored, if it outranks every quiet move the node may
+// have (else 0). En passant scores as a quiet move there, so it is never the one.
+Move first_capture_off_line(const Move* captures, int32_t count);
 void score_captures(const Move* moves, int32_t* scores, int32_t count);
 // pick_next_in_turn (search/pick.h): picks the best-scored move of moves[i .. count) and swaps it
 // to moves[i], for a loop that picks i = 0, 1, 2, ... in turn from one list.

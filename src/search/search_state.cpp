@@ -28,6 +28,7 @@ void reset_search_result() {
 void reset_search() {
     SearchState& s = search_state;
     s.history.fill(0);
+    s.history_max = 0;
     for (auto& row : s.pv_table) row.fill(0);
     s.killer3.fill(0);
     s.killer2.fill(0);
