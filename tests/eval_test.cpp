@@ -829,6 +829,10 @@ TEST(Evaluate, WindowedFormOnBoardsAtTheBoundsExtremes) {
              "4k2q/8/8/8/2n5/2P5/rr5P/6KR w - - 0 1",
              "4k3/RR6/2p5/2N5/1p6/8/PPPp1p2/1K5Q w - - 0 1",
              "1k5q/pppP1P2/8/1P6/2n5/2P5/rr6/4K3 w - - 0 1",
+             // Forgotten king terms at the bound's extreme, with the shut-in h-rook: the
+             // shelter of the king on f8 (f1) is the worst there is, the other king's the best.
+             "3q1k1r/1p5p/8/8/8/8/PPP1p1p1/1K1Q4 w - - 0 1",
+             "1k1q4/ppp1P1P1/8/8/8/8/1P5P/3Q1K1R w - - 0 1",
          }) {
         for (const uint8_t side : {0, 1}) {
             set_fen(fen);
