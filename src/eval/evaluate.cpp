@@ -324,7 +324,8 @@ constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
 inline bool in_middlegame(Bitboard white, Bitboard black, Bitboard queens) {
     const bool both_queens = ((white & queens) != 0) & ((black & queens) != 0);
     const int32_t threshold = both_queens ? 1900 : 2160;
-    return (pos.material[0] >= threshold) | (pos.material[1] <= -threshold);
+    return (static_cast<int>(pos.material[0] >= threshold) |
+            static_cast<int>(pos.material[1] <= -threshold)) != 0;
 }
 
 constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
