@@ -22,7 +22,8 @@ inline Move* ray_capture(Move* out, int from, Bitboard occupied, Bitboard oppone
     return out + ((opponent >> to) & 1);
 }
 
-inline Move* diagonal_captures(Move* out, int from, Bitboard occupied, Bitboard opponent) {
+[[gnu::always_inline]] inline Move* diagonal_captures(Move* out, int from, Bitboard occupied,
+                                                      Bitboard opponent) {
     if ((diagonal_lines[from] & opponent) == 0) return out;
     out = ray_capture<NORTH_WEST>(out, from, occupied, opponent);
     out = ray_capture<NORTH_EAST>(out, from, occupied, opponent);
@@ -30,7 +31,8 @@ inline Move* diagonal_captures(Move* out, int from, Bitboard occupied, Bitboard 
     return ray_capture<SOUTH_EAST>(out, from, occupied, opponent);
 }
 
-inline Move* straight_captures(Move* out, int from, Bitboard occupied, Bitboard opponent) {
+[[gnu::always_inline]] inline Move* straight_captures(Move* out, int from, Bitboard occupied,
+                                                      Bitboard opponent) {
     if ((straight_lines[from] & opponent) == 0) return out;
     out = ray_capture<EAST>(out, from, occupied, opponent);
     if ((NORTH_SECOND_SQUARES >> from) & 1) {
