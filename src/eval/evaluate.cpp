@@ -569,7 +569,7 @@ struct QuietMoves {
     std::array<Bitboard, 2> outposts;
     Bitboard hemmed_bishops;
     std::array<Bitboard, 2> open_files;      // files without pawns of that colour
-    std::array<Bitboard, 2> fully_open;      // files without any pawn
+    Bitboard fully_open;                     // files without any pawn
     std::array<int32_t, 2> far_rank_bonus;   // a rook on the seventh rank (second for black)
     std::array<bool, 2> shut_in_rook_square; // middlegame, king on f1/g1 (f8/g8), pawn on h2/h3
     std::array<bool, 2> queen_on_far_rank;   // endgame, the enemy king on its back rank
@@ -595,13 +595,11 @@ int32_t piece_terms(PieceCode piece, Square s) {
                ((b & quiet.hemmed_bishops & (rank_mask(6) | rank_mask(7))) != 0 ? 30 : 0);
     case W_ROOK:
         return ((b & rank_mask(6)) != 0 ? quiet.far_rank_bonus[0] : 0) +
-               ((b & quiet.open_files[0]) != 0 ? 20 : 0) +
-               ((b & quiet.fully_open[0]) != 0 ? 5 : 0) -
+               ((b & quiet.open_files[0]) != 0 ? 20 : 0) + ((b & quiet.fully_open) != 0 ? 5 : 0) -
                (s == H1 && quiet.shut_in_rook_square[0] ? 45 : 0);
     case B_ROOK:
         return -((b & rank_mask(1)) != 0 ? quiet.far_rank_bonus[1] : 0) -
-               ((b & quiet.open_files[1]) != 0 ? 20 : 0) -
-               ((b & quiet.fully_open[1]) != 0 ? 5 : 0) +
+               ((b & quiet.open_files[1]) != 0 ? 20 : 0) - ((b & quiet.fully_open) != 0 ? 5 : 0) +
                (s == H8 && quiet.shut_in_rook_square[1] ? 45 : 0);
     case W_QUEEN:
         return quiet.queen_on_far_rank[0] && (b & rank_mask(6)) != 0 ? 50 : 0;
@@ -649,8 +647,7 @@ void begin_quiet_moves() {
     quiet.outposts = e.outposts;
     quiet.hemmed_bishops = e.hemmed_bishops;
     quiet.open_files = {~white_pawn_files, ~black_pawn_files};
-    quiet.fully_open = {~white_pawn_files & ~black_pawn_files,
-                        ~white_pawn_files & ~black_pawn_files};
+    quiet.fully_open = ~white_pawn_files & ~black_pawn_files;
     quiet.far_rank_bonus = {middlegame ? 20 : (black_king_on_rank_8 ? 60 : 10),
                             middlegame ? 20 : (white_king_on_rank_1 ? 60 : 10)};
     quiet.shut_in_rook_square = {

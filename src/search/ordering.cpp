@@ -45,6 +45,19 @@ int32_t base_score(Move move) {
     return (exchange_value(move) & ~quiet) | (QUIET_BASE & quiet);
 }
 
+// The killers and their bonuses: each killer once, with the bonus of the first slot that holds
+// it; a repeated slot is left empty (0, which no list holds).
+struct KillerBonus {
+    Move move;
+    int32_t bonus;
+};
+std::array<KillerBonus, 3> killer_bonuses(const OrderingKeys& keys) {
+    const Move second = keys.killer2 != keys.killer1 ? keys.killer2 : 0;
+    const Move third =
+        keys.killer3 != keys.killer1 && keys.killer3 != keys.killer2 ? keys.killer3 : 0;
+    return {{{keys.killer1, KILLER1_BONUS}, {second, KILLER2_BONUS}, {third, KILLER3_BONUS}}};
+}
+
 // Adds a bonus to the score of `move`, if the list holds it.
 void add_bonus(const Move* moves, int32_t* scores, int32_t count, Move move, int32_t bonus) {
     const int32_t i = first_holding(moves, 0, count, move);
@@ -54,15 +67,13 @@ void add_bonus(const Move* moves, int32_t* scores, int32_t count, Move move, int
 } // namespace
 
 // A list holds each move once, so rather than comparing every move with the killers, each
-// killer is looked for in the list; a killer that repeats an earlier slot gets no second bonus.
+// killer is looked for in the list.
 void score_moves_off_line(const Move* moves, int32_t* scores, int32_t count) {
     const OrderingKeys keys = ordering_keys();
     for (int32_t i = 0; i < count; ++i)
         scores[i] = base_score(moves[i]) + history_part(moves[i], keys);
-    add_bonus(moves, scores, count, keys.killer1, KILLER1_BONUS);
-    if (keys.killer2 != keys.killer1) add_bonus(moves, scores, count, keys.killer2, KILLER2_BONUS);
-    if (keys.killer3 != keys.killer1 && keys.killer3 != keys.killer2)
-        add_bonus(moves, scores, count, keys.killer3, KILLER3_BONUS);
+    for (const KillerBonus& killer : killer_bonuses(keys))
+        if (killer.move != 0) add_bonus(moves, scores, count, killer.move, killer.bonus);
 }
 
 Move first_capture_off_line(const Move* captures, int32_t count) {
@@ -70,18 +81,15 @@ Move first_capture_off_line(const Move* captures, int32_t count) {
     // No quiet move scores more than a first killer's bonus on the highest history.
     const int32_t quiet_ceiling =
         QUIET_BASE + KILLER1_BONUS + (search_state.history_max >> keys.history_shift);
+    const std::array<KillerBonus, 3> killers = killer_bonuses(keys);
     Move best = 0;
     int32_t best_score = quiet_ceiling;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = captures[i];
         if (move_kind(move) == MOVE_EN_PASSANT) continue;
-        // The killers' bonuses as score_moves gives them: each once, to the first killer slot
-        // that holds the move.
-        const int32_t bonus = move == keys.killer1   ? KILLER1_BONUS
-                              : move == keys.killer2 ? KILLER2_BONUS
-                              : move == keys.killer3 ? KILLER3_BONUS
-                                                     : 0;
-        const int32_t score = exchange_value(move) + history_part(move, keys) + bonus;
+        int32_t score = exchange_value(move) + history_part(move, keys);
+        for (const KillerBonus& killer : killers)
+            if (move == killer.move) score += killer.bonus;
         if (score > best_score) {
             best = move;
             best_score = score;
