@@ -783,6 +783,18 @@ TEST(GenCaptures, SlidersSeeThroughEmptySquaresOnly) {
 // Random legal play from every position of the perft suite: at each position reached,
 // the capture list is the capturing part of the full list in the same order, note_check_status
 // agrees with plain geometry, and the castling tests agree when their preconditions hold.
+// lists_quiet_move against the list, for every normal move and double push to an empty square.
+void check_quiet_moves_listed(const std::vector<Move>& moves) {
+    for (int from = 0; from < 64; ++from)
+        for (int to = 0; to < 64; ++to)
+            for (int kind : {MOVE_NORMAL, MOVE_DOUBLE_PUSH}) {
+                const Move move = move_word(from, to, kind);
+                const bool listed = pos.board[to] == 0 &&
+                                    std::find(moves.begin(), moves.end(), move) != moves.end();
+                ASSERT_EQ(lists_quiet_move(move), listed) << from << "-" << to << " " << kind;
+            }
+}
+
 TEST(GenCaptures, EqualToTheCapturesOfGenMovesInRandomPlay) {
     std::vector<SuiteEntry> suite = read_suite();
     ASSERT_GT(suite.size(), 100u);
@@ -796,6 +808,7 @@ TEST(GenCaptures, EqualToTheCapturesOfGenMovesInRandomPlay) {
                 std::vector<Move> moves = all_moves();
                 std::vector<Move> taken = captures();
                 ASSERT_EQ(taken, capturing_subset(moves)) << entry.fen << " ply " << plies;
+                if (positions % 16 == 0) check_quiet_moves_listed(moves);
                 ++positions;
                 with_captures += !taken.empty();
                 with_ep += pos.ep_square != 0;

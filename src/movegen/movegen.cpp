@@ -170,6 +170,29 @@ template <int Side> Move* generate(Move* out) {
 
 } // namespace
 
+bool lists_quiet_move(Move move) {
+    const int from = move_from(move), to = move_to(move), kind = move_kind(move);
+    const int side = pos.side;
+    const PieceCode piece = pos.board[from];
+    const Bitboard occupied = pos.colour_pieces[0] | pos.colour_pieces[1];
+    if ((piece & (side == 0 ? WHITE : BLACK)) == 0 || ((occupied >> to) & 1) != 0) return false;
+    const int ahead = side == 0 ? 8 : -8;
+    if (kind == MOVE_DOUBLE_PUSH)
+        return (piece & PAWN) != 0 && (from >> 3) == (side == 0 ? 1 : 6) &&
+               to == from + 2 * ahead && ((occupied >> (from + ahead)) & 1) == 0;
+    if (kind != MOVE_NORMAL) return false;
+    if (piece & PAWN) return to == from + ahead && (to >> 3) != (side == 0 ? 7 : 0);
+    if (piece & KNIGHT) return ((knight_attacks[from] >> to) & 1) != 0;
+    if (piece & KING) return ((king_attacks[from] >> to) & 1) != 0;
+    const int direction = direction_towards[from][to];
+    if (direction == NO_DIRECTION) return false;
+    // North, east, south and west are the straight directions.
+    const bool straight = (direction & 3) < 2;
+    if (!(piece & QUEEN) && (piece & ROOK ? !straight : straight)) return false;
+    // The squares from the first step up to the target, all empty.
+    return ((rays[direction][from] ^ rays[direction][to]) & occupied) == 0;
+}
+
 void gen_moves(Move* list, int32_t& count) {
     // The moves are about to be made: make_move tests them faster knowing whether the king
     // is in check now.

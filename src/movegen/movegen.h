@@ -54,6 +54,10 @@ void gen_moves(Move* list, int32_t& count);
 void gen_captures(Move* list, int32_t& count);
 // generate_captures<Side>, the same for a side known at compile time, is in captures.h.
 
+// Whether gen_moves lists `move`, taken as a move to an empty square that is not castling, en
+// passant or a promotion (false for any other move).
+bool lists_quiet_move(Move move);
+
 // castle_paths.cpp: no enemy piece attacks the squares the king crosses when castling.
 bool castle_path_safe_wk();
 bool castle_path_safe_wq();

@@ -46,6 +46,11 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
 
 namespace {
 
+// How many squares the set holds, counting no further than two.
+inline int32_t squares_up_to_two(Bitboard b) {
+    return b == 0 ? 0 : (b & (b - 1)) == 0 ? 1 : 2;
+}
+
 // A move of a knight, bishop, rook or queen to an empty square (no castling or promotion).
 inline bool is_quiet_piece_move(Move move) {
     return move_kind(move) == MOVE_NORMAL && pos.board[move_to(move)] == 0 &&
@@ -89,34 +94,49 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         if (score >= beta) return beta;
     }
 
-    // On the last full ply a capture often refutes the move before: when the capture that the
-    // full list would try first is known from the captures alone, it is tried before the quiet
-    // moves are generated, and only when it does not cut off are they (its result is then taken
-    // up at its turn). Its child, a quiescence node, reads neither history nor killers, so the
-    // list scores as it would have before; the line is left out, as the child may return to it.
+    // On the last full ply a capture or the first killer often refutes the move before: the
+    // moves that the full list would try first, as far as they are known without the quiet
+    // moves, are tried before those are generated, and only when none cuts off are they. The
+    // list then picks the same moves first, and their results are taken up in turn. Their
+    // children, quiescence nodes, change neither history nor killers, so the list scores as it
+    // would have before; the line is left out, as a child may return to it. Trying stops at a
+    // move that raises alpha, whose child's line the list's turn then takes.
     const bool on_line = search_state.follow_pv;
-    Move first = 0;
-    int32_t first_score = 0;
+    std::array<Move, MAX_EARLY_MOVES> early;
+    int32_t tried = 0;
+    uint32_t early_legal = 0;                                  // bit i: early[i] was legal
+    int32_t early_score = std::numeric_limits<int32_t>::min(); // the last one's, if it raised alpha
     if (depth == 1 && !check && !on_line) {
         std::array<Move, MAX_CAPTURES> captures;
         const auto taking =
             static_cast<int32_t>(generate_captures<Side>(captures.data()) - captures.data());
-        // With a second move (another capture, or a king's step to an empty square) the reply
-        // is not forced: the child is a quiescence node.
-        const bool second_move =
-            taking >= 2 || (king_attacks[pos.king_square[Side]] & ~occupied_squares()) != 0;
-        if (taking >= 1 && second_move) first = first_capture_off_line(captures.data(), taking);
-        if (first != 0 && make_move<Side>(first)) {
+        // With a second move the reply is not forced, and the children are quiescence nodes:
+        // two of the captures, the king's steps to empty squares and the pawns' pushes.
+        const Bitboard empty = ~occupied_squares();
+        const Bitboard pawns = pos.colour_pieces[Side] & pos.kind_pieces[PAWN_SET];
+        const Bitboard pushes = Side == 0 ? (pawns << 8) & empty : (pawns >> 8) & empty;
+        const int32_t known_moves = taking +
+                                    squares_up_to_two(king_attacks[pos.king_square[Side]] & empty) +
+                                    squares_up_to_two(pushes);
+        const int32_t early_count =
+            known_moves >= 2 ? early_moves_off_line(captures.data(), taking, early.data()) : 0;
+        while (tried < early_count) {
+            const Move move = early[tried++];
+            if (!make_move<Side>(move)) continue;
+            early_legal |= 1U << (tried - 1);
             count_node();
-            first_score = -quiesce_as<1 - Side>(-beta, -alpha);
+            const int32_t score = -quiesce_as<1 - Side>(-beta, -alpha);
             unmake_move();
             if (search_state.stop_flag) return 0;
-            if (first_score >= beta) {
-                raise_history(first, depth);
+            if (score >= beta) {
+                raise_history(move, depth);
+                if (pos.board[move_to(move)] == 0) remember_killer(move);
                 return beta;
             }
-        } else {
-            first = 0;
+            if (score > alpha) {
+                early_score = score;
+                break;
+            }
         }
     }
 
@@ -140,12 +160,13 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
     bool made_move = false;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
-        if (i == 0 && first != 0) {
+        if (i < tried) {
+            if (((early_legal >> i) & 1) == 0) continue;
             made_move = true;
-            if (first_score <= alpha) continue;
-            raise_history(first, depth);
-            alpha = first_score;
-            take_child_line(first);
+            if (i + 1 < tried || early_score <= alpha) continue;
+            raise_history(move, depth);
+            alpha = early_score;
+            take_child_line(move);
             continue;
         }
         if (last_full_ply && is_quiet_piece_move(move) &&

@@ -76,26 +76,52 @@ void score_moves_off_line(const Move* moves, int32_t* scores, int32_t count) {
         if (killer.move != 0) add_bonus(moves, scores, count, killer.move, killer.bonus);
 }
 
-Move first_capture_off_line(const Move* captures, int32_t count) {
+int32_t early_moves_off_line(const Move* captures, int32_t count, Move* out) {
     const OrderingKeys keys = ordering_keys();
+    const int32_t history_ceiling = search_state.history_max >> keys.history_shift;
     // No quiet move scores more than a first killer's bonus on the highest history.
-    const int32_t quiet_ceiling =
-        QUIET_BASE + KILLER1_BONUS + (search_state.history_max >> keys.history_shift);
+    const int32_t quiet_ceiling = QUIET_BASE + KILLER1_BONUS + history_ceiling;
     const std::array<KillerBonus, 3> killers = killer_bonuses(keys);
-    Move best = 0;
-    int32_t best_score = quiet_ceiling;
+    // En passant scores as a quiet move: it is left to the list.
+    std::array<int32_t, MAX_CAPTURES> scores;
+    int32_t waiting = 0; // captures that have to come before the killer
     for (int32_t i = 0; i < count; ++i) {
         const Move move = captures[i];
-        if (move_kind(move) == MOVE_EN_PASSANT) continue;
         int32_t score = exchange_value(move) + history_part(move, keys);
         for (const KillerBonus& killer : killers)
             if (move == killer.move) score += killer.bonus;
-        if (score > best_score) {
-            best = move;
-            best_score = score;
-        }
+        const bool quiet = move_kind(move) == MOVE_EN_PASSANT;
+        scores[i] = quiet ? detail::NO_SCORE : score;
+        waiting += quiet ? 0 : 1;
     }
-    return best;
+    // The list's first pick is the first of the best, as it keeps the captures' order. A later
+    // pick is known only when its score stands alone: among equal ones the list's choice
+    // depends on where the earlier picks moved the moves they displaced.
+    int32_t length = 0;
+    while (length < MAX_EARLY_MOVES && waiting > 0) {
+        int32_t best = quiet_ceiling, chosen = -1;
+        for (int32_t i = 0; i < count; ++i) {
+            if (scores[i] > best) {
+                best = scores[i];
+                chosen = i;
+            }
+        }
+        if (chosen < 0) return length;
+        if (length > 0)
+            for (int32_t i = chosen + 1; i < count; ++i)
+                if (scores[i] == best) return length;
+        out[length++] = captures[chosen];
+        scores[chosen] = detail::NO_SCORE;
+        --waiting;
+    }
+    // Then the first killer, when it outranks every other quiet move (those score at most the
+    // second killer's bonus on the highest history).
+    const Move killer = keys.killer1;
+    if (length < MAX_EARLY_MOVES && waiting == 0 && killer != 0 &&
+        KILLER1_BONUS + history_part(killer, keys) > KILLER2_BONUS + history_ceiling &&
+        lists_quiet_move(killer))
+        out[length++] = killer;
+    return length;
 }
 
 void score_moves(const Move* moves, int32_t* scores, int32_t count) {

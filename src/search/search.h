@@ -123,11 +123,13 @@ void score_moves(const Move* moves, int32_t* scores, int32_t count);
 // score_moves for a node that is off the previous iteration's line (follow_pv was false when
 // the node began), whatever follow_pv says now.
 void score_moves_off_line(const Move* moves, int32_t* scores, int32_t count);
-// The capture that score_moves would rank first in a node off the line, found without the
-// quiet moves: from the captures of `captures[0 .. count)` (generate_captures' list, in
-// gen_moves' order), the first of the best scored, if it outranks every quiet move the node may
-// have (else 0). En passant scores as a quiet move there, so it is never the one.
-Move first_capture_off_line(const Move* captures, int32_t count);
+// The moves that score_moves would rank first in a node off the line, as far as they are known
+// without the quiet moves: from `captures[0 .. count)` (generate_captures' list, in gen_moves'
+// order) those that outrank every quiet move, in the list's order while it is certain, and
+// after all of them the first killer when it outranks every other quiet move. Writes at most
+// MAX_EARLY_MOVES to `out` and returns how many.
+constexpr int32_t MAX_EARLY_MOVES = 8;
+int32_t early_moves_off_line(const Move* captures, int32_t count, Move* out);
 void score_captures(const Move* moves, int32_t* scores, int32_t count);
 // pick_next_in_turn (search/pick.h): picks the best-scored move of moves[i .. count) and swaps it
 // to moves[i], for a loop that picks i = 0, 1, 2, ... in turn from one list.
