@@ -82,42 +82,39 @@ int32_t early_moves_off_line(const Move* captures, int32_t count, Move* out) {
     // No quiet move scores more than a first killer's bonus on the highest history.
     const int32_t quiet_ceiling = QUIET_BASE + KILLER1_BONUS + history_ceiling;
     const std::array<KillerBonus, 3> killers = killer_bonuses(keys);
-    // En passant scores as a quiet move: it is left to the list.
+    // The captures best first, equal ones in the list's order; en passant scores as a quiet
+    // move and is left to the list.
+    std::array<Move, MAX_CAPTURES> ranked;
     std::array<int32_t, MAX_CAPTURES> scores;
-    int32_t waiting = 0; // captures that have to come before the killer
+    int32_t ranked_count = 0;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = captures[i];
+        if (move_kind(move) == MOVE_EN_PASSANT) continue;
         int32_t score = exchange_value(move) + history_part(move, keys);
         for (const KillerBonus& killer : killers)
             if (move == killer.move) score += killer.bonus;
-        const bool quiet = move_kind(move) == MOVE_EN_PASSANT;
-        scores[i] = quiet ? detail::NO_SCORE : score;
-        waiting += quiet ? 0 : 1;
+        int32_t j = ranked_count++;
+        for (; j > 0 && scores[j - 1] < score; --j) {
+            scores[j] = scores[j - 1];
+            ranked[j] = ranked[j - 1];
+        }
+        scores[j] = score;
+        ranked[j] = move;
     }
     // The list's first pick is the first of the best, as it keeps the captures' order. A later
     // pick is known only when its score stands alone: among equal ones the list's choice
     // depends on where the earlier picks moved the moves they displaced.
     int32_t length = 0;
-    while (length < MAX_EARLY_MOVES && waiting > 0) {
-        int32_t best = quiet_ceiling, chosen = -1;
-        for (int32_t i = 0; i < count; ++i) {
-            if (scores[i] > best) {
-                best = scores[i];
-                chosen = i;
-            }
-        }
-        if (chosen < 0) return length;
-        if (length > 0)
-            for (int32_t i = chosen + 1; i < count; ++i)
-                if (scores[i] == best) return length;
-        out[length++] = captures[chosen];
-        scores[chosen] = detail::NO_SCORE;
-        --waiting;
+    for (; length < ranked_count && length < MAX_EARLY_MOVES; ++length) {
+        if (scores[length] <= quiet_ceiling) return length;
+        if (length > 0 && length + 1 < ranked_count && scores[length + 1] == scores[length])
+            return length;
+        out[length] = ranked[length];
     }
-    // Then the first killer, when it outranks every other quiet move (those score at most the
-    // second killer's bonus on the highest history).
+    // After every capture, the first killer when it outranks every other quiet move (those
+    // score at most the second killer's bonus on the highest history).
     const Move killer = keys.killer1;
-    if (length < MAX_EARLY_MOVES && waiting == 0 && killer != 0 &&
+    if (length == ranked_count && length < MAX_EARLY_MOVES && killer != 0 &&
         KILLER1_BONUS + history_part(killer, keys) > KILLER2_BONUS + history_ceiling &&
         lists_quiet_move(killer))
         out[length++] = killer;
