@@ -19,7 +19,8 @@ namespace tervane {
 #if defined(__x86_64__) || defined(_M_X64)
 // The first index from i on below count that holds `value` (a score, a move), or count;
 // four at a time.
-inline int32_t first_holding(const int32_t* values, int32_t i, int32_t count, int32_t value) {
+[[gnu::always_inline]] inline int32_t first_holding(const int32_t* values, int32_t i, int32_t count,
+                                                    int32_t value) {
     int32_t j = i;
     const __m128i wanted = _mm_set1_epi32(value);
     for (; j + 4 <= count; j += 4) {
@@ -32,7 +33,8 @@ inline int32_t first_holding(const int32_t* values, int32_t i, int32_t count, in
 }
 #else
 // Elsewhere a plain loop, which the compiler may vectorise itself.
-inline int32_t first_holding(const int32_t* values, int32_t i, int32_t count, int32_t value) {
+[[gnu::always_inline]] inline int32_t first_holding(const int32_t* values, int32_t i, int32_t count,
+                                                    int32_t value) {
     int32_t j = i;
     while (j < count && values[j] != value) ++j;
     return j;
@@ -46,7 +48,8 @@ constexpr int32_t NO_CEILING = std::numeric_limits<int32_t>::max();
 constexpr int32_t NO_SCORE = std::numeric_limits<int32_t>::min();
 
 // The highest score from i on.
-inline int32_t highest_score(const int32_t* scores, int32_t i, int32_t count) {
+[[gnu::always_inline]] inline int32_t highest_score(const int32_t* scores, int32_t i,
+                                                    int32_t count) {
     int32_t j = i;
     int32_t best = NO_SCORE;
 #if defined(__x86_64__) || defined(_M_X64)
@@ -72,7 +75,8 @@ inline int32_t highest_score(const int32_t* scores, int32_t i, int32_t count) {
 // search. Long lists are searched four scores at a time, which a predictor cannot spoil. Every
 // score lies above NO_SCORE (quiet moves start at -3072, history is never negative), so
 // both ways find a move.
-inline Move select(Move* moves, int32_t* scores, int32_t i, int32_t count, int32_t ceiling) {
+[[gnu::always_inline]] inline Move select(Move* moves, int32_t* scores, int32_t i, int32_t count,
+                                          int32_t ceiling) {
     int32_t best = NO_SCORE;
     int32_t chosen = -1;
     if (count - i < 8) {
@@ -105,7 +109,8 @@ inline Move select(Move* moves, int32_t* scores, int32_t i, int32_t count, int32
 // for ordering the rest of its list. The move before was taken by the same selection, so its score
 // bounds all that are left: in a list of many equal scores (quiet moves without history) each pick
 // then ends at once.
-inline Move pick_next_in_turn(Move* moves, int32_t* scores, int32_t i, int32_t count) {
+[[gnu::always_inline]] inline Move pick_next_in_turn(Move* moves, int32_t* scores, int32_t i,
+                                                     int32_t count) {
     const int32_t ceiling = i > 0 ? scores[i - 1] : detail::NO_CEILING;
     return detail::select(moves, scores, i, count, ceiling);
 }
