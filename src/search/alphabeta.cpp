@@ -97,16 +97,19 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
     // On the last full ply a capture or the first killer often refutes the move before: the
     // moves that the full list would try first, as far as they are known without the quiet
     // moves, are tried before those are generated, and only when none cuts off are they. The
-    // list then picks the same moves first, and their results are taken up in turn. Their
-    // children, quiescence nodes, change neither history nor killers, so the list scores as it
-    // would have before; the line is left out, as a child may return to it. Trying stops at a
-    // move that raises alpha, whose child's line the list's turn then takes.
-    const bool on_line = search_state.follow_pv;
+    // list then picks the same moves first, and passes over them. Their children, quiescence
+    // nodes, change neither history nor killers; the history a move that raised alpha gained is
+    // left out while the list is scored, so that it scores as it would have before any move.
+    // On the line, its move is the one tried before.
+    bool on_line = search_state.follow_pv;
     std::array<Move, MAX_EARLY_MOVES> early;
     int32_t tried = 0;
-    uint32_t early_legal = 0;                                  // bit i: early[i] was legal
-    int32_t early_score = std::numeric_limits<int32_t>::min(); // the last one's, if it raised alpha
-    if (depth == 1 && !check && !on_line) {
+    uint32_t early_legal = 0; // bit i: early[i] was legal
+    // The history entries of the moves that raised alpha, and their values before.
+    std::array<int32_t, MAX_EARLY_MOVES> raised_entries;
+    std::array<int32_t, MAX_EARLY_MOVES> entries_before;
+    int32_t raised = 0;
+    if (depth == 1 && !check) {
         std::array<Move, MAX_CAPTURES> captures;
         const auto taking =
             static_cast<int32_t>(generate_captures<Side>(captures.data()) - captures.data());
@@ -119,7 +122,10 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
                                     squares_up_to_two(king_attacks[pos.king_square[Side]] & empty) +
                                     squares_up_to_two(pushes);
         const int32_t early_count =
-            known_moves >= 2 ? early_moves_off_line(captures.data(), taking, early.data()) : 0;
+            known_moves >= 2 ? early_moves(captures.data(), taking, early.data()) : 0;
+        // Whether the list is scored with the line's move first: early_moves may have found it
+        // missing here, and left the line before any child could return to it.
+        on_line = search_state.follow_pv;
         while (tried < early_count) {
             const Move move = early[tried++];
             if (!make_move<Side>(move)) continue;
@@ -128,15 +134,16 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
             const int32_t score = -quiesce_as<1 - Side>(-beta, -alpha);
             unmake_move();
             if (search_state.stop_flag) return 0;
+            if (score <= alpha) continue;
+            raised_entries[raised] = history_index(move);
+            entries_before[raised++] = search_state.history[history_index(move)];
+            raise_history(move, depth);
             if (score >= beta) {
-                raise_history(move, depth);
                 if (pos.board[move_to(move)] == 0) remember_killer(move);
                 return beta;
             }
-            if (score > alpha) {
-                early_score = score;
-                break;
-            }
+            alpha = score;
+            take_child_line(move);
         }
     }
 
@@ -144,10 +151,18 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
     std::array<int32_t, MAX_MOVES> scores;
     int32_t count = 0;
     gen_moves(moves.data(), count);
+    // While the list is scored the history stands as before the moves tried before raised it:
+    // put back latest first, and taken up again in turn, as two promotions share an entry.
+    std::array<int32_t, MAX_EARLY_MOVES> entries_after;
+    for (int32_t r = raised - 1; r >= 0; --r) {
+        entries_after[r] = search_state.history[raised_entries[r]];
+        search_state.history[raised_entries[r]] = entries_before[r];
+    }
     if (on_line)
         score_moves(moves.data(), scores.data(), count);
     else
         score_moves_off_line(moves.data(), scores.data(), count);
+    for (int32_t r = 0; r < raised; ++r) search_state.history[raised_entries[r]] = entries_after[r];
     // A forced reply costs nothing to look at more deeply. Pseudo-legal count on purpose:
     // finding out which moves are legal would cost a make per move.
     if (count == 1) extension = 1;
@@ -161,12 +176,7 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
         if (i < tried) {
-            if (((early_legal >> i) & 1) == 0) continue;
-            made_move = true;
-            if (i + 1 < tried || early_score <= alpha) continue;
-            raise_history(move, depth);
-            alpha = early_score;
-            take_child_line(move);
+            made_move = made_move || ((early_legal >> i) & 1) != 0;
             continue;
         }
         if (last_full_ply && is_quiet_piece_move(move) &&

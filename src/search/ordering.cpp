@@ -76,8 +76,10 @@ void score_moves_off_line(const Move* moves, int32_t* scores, int32_t count) {
         if (killer.move != 0) add_bonus(moves, scores, count, killer.move, killer.bonus);
 }
 
-int32_t early_moves_off_line(const Move* captures, int32_t count, Move* out) {
-    const OrderingKeys keys = ordering_keys();
+namespace {
+
+int32_t early_moves_off_line(const Move* captures, int32_t count, Move* out,
+                             const OrderingKeys& keys) {
     const int32_t history_ceiling = search_state.history_max >> keys.history_shift;
     // No quiet move scores more than a first killer's bonus on the highest history.
     const int32_t quiet_ceiling = QUIET_BASE + KILLER1_BONUS + history_ceiling;
@@ -119,6 +121,29 @@ int32_t early_moves_off_line(const Move* captures, int32_t count, Move* out) {
         lists_quiet_move(killer))
         out[length++] = killer;
     return length;
+}
+
+} // namespace
+
+int32_t early_moves(const Move* captures, int32_t count, Move* out) {
+    const OrderingKeys keys = ordering_keys();
+    if (!search_state.follow_pv) return early_moves_off_line(captures, count, out, keys);
+    // On the line its move goes first, if the list holds it; without it the list scores as off
+    // the line, and score_moves would leave the line before any move is tried.
+    const Move expected = keys.expected;
+    bool listed = first_holding(captures, 0, count, expected) < count;
+    if (!listed && pos.board[move_to(expected)] == 0) {
+        // Whether castling or a promotion is listed, only the list knows.
+        const int kind = move_kind(expected);
+        if (kind != MOVE_NORMAL && kind != MOVE_DOUBLE_PUSH && kind != MOVE_EN_PASSANT) return 0;
+        listed = lists_quiet_move(expected);
+    }
+    if (listed) {
+        out[0] = expected;
+        return 1;
+    }
+    search_state.follow_pv = false;
+    return early_moves_off_line(captures, count, out, keys);
 }
 
 void score_moves(const Move* moves, int32_t* scores, int32_t count) {
