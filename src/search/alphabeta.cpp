@@ -51,6 +51,19 @@ inline int32_t squares_up_to_two(Bitboard b) {
     return b == 0 ? 0 : (b & (b - 1)) == 0 ? 1 : 2;
 }
 
+// Whether `Side`, to move after the move just made, is not in check and has two moves (king
+// steps and pawn pushes to empty squares): then its search on the last full ply extends
+// nothing. The check test notes what make_move will ask of this ply, as the search would.
+template <int Side> inline bool reply_unextended() {
+    if (note_check_status()) return false;
+    const Bitboard empty = ~occupied_squares();
+    const Bitboard pawns = pos.colour_pieces[Side] & pos.kind_pieces[PAWN_SET];
+    const Bitboard pushes = Side == 0 ? (pawns << 8) & empty : (pawns >> 8) & empty;
+    return squares_up_to_two(king_attacks[pos.king_square[Side]] & empty) +
+               squares_up_to_two(pushes) >=
+           2;
+}
+
 // A move of a knight, bishop, rook or queen to an empty square (no castling or promotion).
 inline bool is_quiet_piece_move(Move move) {
     return move_kind(move) == MOVE_NORMAL && pos.board[move_to(move)] == 0 &&
@@ -94,13 +107,15 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         if (score >= beta) return beta;
     }
 
-    // On the last full ply a capture or the first killer often refutes the move before: the
-    // moves that the full list would try first, as far as they are known without the quiet
+    // On the last two full plies a capture or the first killer often refutes the move before:
+    // the moves that the full list would try first, as far as they are known without the quiet
     // moves, are tried before those are generated, and only when none cuts off are they. The
-    // list then picks the same moves first, and passes over them. Their children, quiescence
-    // nodes, change neither history nor killers; the history a move that raised alpha gained is
-    // left out while the list is scored, so that it scores as it would have before any move.
-    // On the line, its move is the one tried before.
+    // list then picks the same moves first, and passes over them. It scores as it would have
+    // before any move: the history that a move tried before gained is left out meanwhile; a
+    // reply's history is kept under from-squares where none of this side's pieces stands, and
+    // nothing below writes this ply's killers. Two plies from the end a move is tried before
+    // only when its reply cannot be extended, so that the reply's children are quiescence
+    // nodes, which write no history. On the line, its move is the one tried before.
     bool on_line = search_state.follow_pv;
     std::array<Move, MAX_EARLY_MOVES> early;
     int32_t tried = 0;
@@ -109,7 +124,7 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
     std::array<int32_t, MAX_EARLY_MOVES> raised_entries;
     std::array<int32_t, MAX_EARLY_MOVES> entries_before;
     int32_t raised = 0;
-    if (depth == 1 && !check) {
+    if (depth <= 2 && !check) {
         std::array<Move, MAX_CAPTURES> captures;
         const auto taking =
             static_cast<int32_t>(generate_captures<Side>(captures.data()) - captures.data());
@@ -129,9 +144,14 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         while (tried < early_count) {
             const Move move = early[tried++];
             if (!make_move<Side>(move)) continue;
+            if (depth == 2 && !reply_unextended<1 - Side>()) {
+                unmake_move();
+                --tried;
+                break;
+            }
             early_legal |= 1U << (tried - 1);
             count_node();
-            const int32_t score = -quiesce_as<1 - Side>(-beta, -alpha);
+            const int32_t score = -search_child<1 - Side>(-beta, -alpha, depth - 1, true);
             unmake_move();
             if (search_state.stop_flag) return 0;
             if (score <= alpha) continue;
@@ -158,9 +178,14 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         entries_after[r] = search_state.history[raised_entries[r]];
         search_state.history[raised_entries[r]] = entries_before[r];
     }
-    if (on_line)
+    if (on_line) {
+        // The list scores as on the line, where the node was before the moves tried before;
+        // a reply among them may have left the line since, and the node stays where it is.
+        const bool following = search_state.follow_pv;
+        search_state.follow_pv = true;
         score_moves(moves.data(), scores.data(), count);
-    else
+        if (tried > 0) search_state.follow_pv = following;
+    } else
         score_moves_off_line(moves.data(), scores.data(), count);
     for (int32_t r = 0; r < raised; ++r) search_state.history[raised_entries[r]] = entries_after[r];
     // A forced reply costs nothing to look at more deeply. Pseudo-legal count on purpose:
