@@ -51,17 +51,36 @@ inline int32_t squares_up_to_two(Bitboard b) {
     return b == 0 ? 0 : (b & (b - 1)) == 0 ? 1 : 2;
 }
 
-// Whether `Side`, to move after the move just made, is not in check and has two moves (king
-// steps and pawn pushes to empty squares): then its search on the last full ply extends
-// nothing. The check test notes what make_move will ask of this ply, as the search would.
-template <int Side> inline bool reply_unextended() {
-    if (note_check_status()) return false;
+// The moves of `Side` known without generating them: its king's steps and its pawns' pushes
+// to empty squares, each kind counted no further than two.
+template <int Side> inline int32_t steps_and_pushes() {
     const Bitboard empty = ~occupied_squares();
     const Bitboard pawns = pos.colour_pieces[Side] & pos.kind_pieces[PAWN_SET];
     const Bitboard pushes = Side == 0 ? (pawns << 8) & empty : (pawns >> 8) & empty;
     return squares_up_to_two(king_attacks[pos.king_square[Side]] & empty) +
-               squares_up_to_two(pushes) >=
-           2;
+           squares_up_to_two(pushes);
+}
+
+// Whether `Side`, to move after the move just made, is not in check and has two moves: then
+// its search on the last full ply extends nothing. The check test notes what make_move will
+// ask of this ply, as the search would.
+template <int Side> inline bool reply_unextended() {
+    return !note_check_status() && steps_and_pushes<Side>() >= 2;
+}
+
+// A child's score above alpha: the move gains history and, at beta, a killer place (true:
+// the node is cut off), else alpha rises to the score and the node takes the child's line.
+inline bool raise_alpha(Move move, int32_t score, int32_t depth, int32_t& alpha, int32_t beta) {
+    raise_history(move, depth);
+    if (score >= beta) {
+        // The board is back as before the move, so an empty to-square means no piece was
+        // taken there: en passant counts as quiet, like castling.
+        if (pos.board[move_to(move)] == 0) remember_killer(move);
+        return true;
+    }
+    alpha = score;
+    take_child_line(move);
+    return false;
 }
 
 // A move of a knight, bishop, rook or queen to an empty square (no castling or promotion).
@@ -128,16 +147,11 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         std::array<Move, MAX_CAPTURES> captures;
         const auto taking =
             static_cast<int32_t>(generate_captures<Side>(captures.data()) - captures.data());
-        // With a second move the reply is not forced, and the children are quiescence nodes:
-        // two of the captures, the king's steps to empty squares and the pawns' pushes.
-        const Bitboard empty = ~occupied_squares();
-        const Bitboard pawns = pos.colour_pieces[Side] & pos.kind_pieces[PAWN_SET];
-        const Bitboard pushes = Side == 0 ? (pawns << 8) & empty : (pawns >> 8) & empty;
-        const int32_t known_moves = taking +
-                                    squares_up_to_two(king_attacks[pos.king_square[Side]] & empty) +
-                                    squares_up_to_two(pushes);
-        const int32_t early_count =
-            known_moves >= 2 ? early_moves(captures.data(), taking, early.data()) : 0;
+        // With a second move (of the captures, king steps and pawn pushes) the reply is not
+        // forced, and the children are not extended.
+        const int32_t early_count = taking + steps_and_pushes<Side>() >= 2
+                                        ? early_moves(captures.data(), taking, early.data())
+                                        : 0;
         // Whether the list is scored with the line's move first: early_moves may have found it
         // missing here, and left the line before any child could return to it.
         on_line = search_state.follow_pv;
@@ -157,13 +171,7 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
             if (score <= alpha) continue;
             raised_entries[raised] = history_index(move);
             entries_before[raised++] = search_state.history[history_index(move)];
-            raise_history(move, depth);
-            if (score >= beta) {
-                if (pos.board[move_to(move)] == 0) remember_killer(move);
-                return beta;
-            }
-            alpha = score;
-            take_child_line(move);
+            if (raise_alpha(move, score, depth, alpha, beta)) return beta;
         }
     }
 
@@ -224,15 +232,7 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         unmake_move();
         if (search_state.stop_flag) return 0;
         if (score <= alpha) continue;
-        raise_history(move, depth);
-        if (score >= beta) {
-            // The board is back as before the move, so an empty to-square means no piece
-            // was taken there: en passant counts as quiet, like castling.
-            if (pos.board[move_to(move)] == 0) remember_killer(move);
-            return beta;
-        }
-        alpha = score;
-        take_child_line(move);
+        if (raise_alpha(move, score, depth, alpha, beta)) return beta;
     }
 
     if (made_move) return pos.fifty > FIFTY_MOVE_LIMIT ? 0 : alpha;
