@@ -117,7 +117,7 @@ template <int Mover> [[gnu::noinline]] void play_special(int kind, int to) {
 
 // Plays the move on the board and the state kept beside it, everything but the undo record,
 // the legality test and the side switch, which make_move and commit_move do their own way.
-template <int Mover> inline void play_on_board(Move move) {
+template <int Mover> [[gnu::always_inline]] inline void play_on_board(Move move) {
     constexpr int opponent = 1 - Mover;
     constexpr int behind = Mover == 0 ? -8 : 8; // from the to-square towards the mover
     // Unsigned, as table indices: no sign extension on every lookup.
@@ -210,7 +210,7 @@ inline void unmake_move() {
 
 // Plays a pseudo-legal move of `Mover`, the side to move; false (and the position unchanged)
 // when it would leave that side's king attacked.
-template <int Mover> inline bool make_move(Move move) {
+template <int Mover> [[gnu::always_inline]] inline bool make_move(Move move) {
     const int p = pos.ply;
     UndoRecord& undo = pos.undo_stack[p];
     std::memcpy(&undo.state, static_cast<const BoardState*>(&pos), sizeof(BoardState));
