@@ -791,9 +791,9 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
             ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces) << window;
         }
     }
-    // The positions after the quiet moves of the knights, bishops, rooks and queens, scored
-    // without playing the moves, against evaluate() after each move. Not where a pawn stands on
-    // the first or last rank, which no game reaches and the move generator does not expect.
+    // The positions after the quiet moves of the pawns, knights, bishops, rooks and queens,
+    // scored without playing the moves, against evaluate() after each move. Not where a pawn stands
+    // on the first or last rank, which no game reaches and the move generator does not expect.
     if ((pos.kind_pieces[PAWN_SET] & (RANK_1 | RANK_8)) != 0) return;
     last_evaluated_piece_count = -12345;
     begin_quiet_moves();
@@ -802,8 +802,9 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
     gen_moves(list.moves.data(), list.count);
     for (int32_t i = 0; i < list.count; ++i) {
         const Move move = list.moves[i];
-        if (move_kind(move) != MOVE_NORMAL || pos.board[move_to(move)] != 0 ||
-            (pos.board[move_from(move)] & (PAWN | KING)) != 0)
+        const int kind = move_kind(move);
+        if ((kind != MOVE_NORMAL && kind != MOVE_DOUBLE_PUSH) || pos.board[move_to(move)] != 0 ||
+            (pos.board[move_from(move)] & KING) != 0)
             continue;
         last_evaluated_piece_count = -12345;
         const int32_t predicted = score_after_quiet_move(move);

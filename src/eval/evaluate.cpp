@@ -330,6 +330,50 @@ inline bool in_middlegame(Bitboard white, Bitboard black, Bitboard queens) {
 
 constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
 
+// The terms that the pawns decide for the other pieces, white's view, each from the pawn entry
+// of the position's pawns.
+// Bishops on their first two ranks hemmed in by their own pawns (step 2).
+template <bool Popcnt>
+inline int32_t hemmed_bishop_terms(const PawnEntry& e, Bitboard white_bishops,
+                                   Bitboard black_bishops) {
+    if (((white_bishops | black_bishops) & e.hemmed_bishops) == 0) return 0;
+    constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
+    constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
+    return -30 * (few_bits<Popcnt>(white_bishops & e.hemmed_bishops & WHITE_BACK_RANKS) -
+                  few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
+}
+
+// Endgame: a passed pawn with a piece in front of it.
+template <bool Popcnt>
+inline int32_t blocked_passer_terms(const PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns,
+                                    Bitboard occupied) {
+    if (e.passed == 0) return 0;
+    return 20 * (few_bits<Popcnt>(e.passed & black_pawns & (occupied << 8)) -
+                 few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8)));
+}
+
+// Knights on outposts (step 9): 32 on the c- and d-files, 20 elsewhere.
+template <bool Popcnt>
+inline int32_t outpost_terms(const PawnEntry& e, Bitboard white_knights, Bitboard black_knights) {
+    const Bitboard white_outposts = white_knights & e.outposts[0];
+    const Bitboard black_outposts = black_knights & e.outposts[1];
+    return 20 * (few_bits<Popcnt>(white_outposts) - few_bits<Popcnt>(black_outposts)) +
+           12 * (few_bits<Popcnt>(white_outposts & CENTRE_FILES) -
+                 few_bits<Popcnt>(black_outposts & CENTRE_FILES));
+}
+
+// Middlegame: a rook on h1 or h8 shut in by its castled king (step 8).
+inline int32_t shut_in_rook_terms(Bitboard white_rooks, Bitboard black_rooks, Square white_king,
+                                  Square black_king, Bitboard white_pawns, Bitboard black_pawns) {
+    constexpr Bitboard F1_G1 = bit(F1) | bit(G1), F8_G8 = bit(F8) | bit(G8);
+    int32_t p = 0;
+    if ((white_rooks & bit(H1)) && (bit(white_king) & F1_G1) && (white_pawns & (bit(H2) | bit(H3))))
+        p -= 45;
+    if ((black_rooks & bit(H8)) && (bit(black_king) & F8_G8) && (black_pawns & (bit(H7) | bit(H6))))
+        p += 45;
+    return p;
+}
+
 // The evaluation; with Bounded, a score that only has to compare with alpha and beta as the
 // full score does (see evaluate_within).
 template <bool Popcnt, bool Bounded>
@@ -397,12 +441,7 @@ template <bool Popcnt, bool Bounded>
     // in a row.
     if ((white_bishops & bit(G2)) && white_king == G1) p += 15;
     if ((black_bishops & bit(G7)) && black_king == G8) p -= 15;
-    if (e.hemmed_bishops & bishops) {
-        constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
-        constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
-        p -= 30 * (few_bits<Popcnt>(white_bishops & e.hemmed_bishops & WHITE_BACK_RANKS) -
-                   few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
-    }
+    p += hemmed_bishop_terms<Popcnt>(e, white_bishops, black_bishops);
 
     // Kings (step 10): in the middlegame table and shelter, remembered in the pawn entry for
     // one pair of squares.
@@ -410,12 +449,7 @@ template <bool Popcnt, bool Bounded>
     const bool king_terms_known = !middlegame || e.king_squares == king_squares;
     if (!middlegame) {
         p += king_endgame_table[white_king] - king_endgame_table[black_king];
-        // A passed pawn with a piece in front of it.
-        if (e.passed != 0) {
-            const Bitboard occupied = white | black;
-            p -= 20 * few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8));
-            p += 20 * few_bits<Popcnt>(e.passed & black_pawns & (occupied << 8));
-        }
+        p += blocked_passer_terms<Popcnt>(e, white_pawns, black_pawns, white | black);
         // Queens on the seventh (step 7).
         if (black_king_on_rank_8) p += 50 * few_bits<Popcnt>(white & queens & rank_mask(6));
         if (white_king_on_rank_1) p -= 50 * few_bits<Popcnt>(black & queens & rank_mask(1));
@@ -471,22 +505,11 @@ template <bool Popcnt, bool Bounded>
                   few_bits<Popcnt>(black_open & ~white_pawn_files));
     }
 
-    // Knights on outposts (step 9): 32 on the c- and d-files, 20 elsewhere.
-    const Bitboard white_outposts = white_knights & e.outposts[0];
-    const Bitboard black_outposts = black_knights & e.outposts[1];
-    p += 20 * (few_bits<Popcnt>(white_outposts) - few_bits<Popcnt>(black_outposts)) +
-         12 * (few_bits<Popcnt>(white_outposts & CENTRE_FILES) -
-               few_bits<Popcnt>(black_outposts & CENTRE_FILES));
+    p += outpost_terms<Popcnt>(e, white_knights, black_knights);
 
     if (middlegame) {
-        // A rook on h1 or h8 shut in by its castled king (step 8).
-        constexpr Bitboard F1_G1 = bit(F1) | bit(G1), F8_G8 = bit(F8) | bit(G8);
-        if ((white_rooks & bit(H1)) && (bit(white_king) & F1_G1) &&
-            (white_pawns & (bit(H2) | bit(H3))))
-            p -= 45;
-        if ((black_rooks & bit(H8)) && (bit(black_king) & F8_G8) &&
-            (black_pawns & (bit(H7) | bit(H6))))
-            p += 45;
+        p += shut_in_rook_terms(white_rooks, black_rooks, white_king, black_king, white_pawns,
+                                black_pawns);
         if (!king_terms_known)
             p += refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
     }
@@ -538,11 +561,26 @@ int32_t evaluate() {
 int32_t evaluate_within(int32_t alpha, int32_t beta) {
     return has_popcnt ? evaluate_within_popcnt(alpha, beta) : evaluate_within_portable(alpha, beta);
 }
+
+namespace {
+
+void refill_pawn_entry_here(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
+    if (has_popcnt)
+        refill_pawn_entry<true>(e, white_pawns, black_pawns);
+    else
+        refill_pawn_entry<false>(e, white_pawns, black_pawns);
+}
+
+} // namespace
 #else
 template <>
 [[gnu::noinline]] void refill_pawn_entry<true>(PawnEntry& e, Bitboard white_pawns,
                                                Bitboard black_pawns) {
     fill_pawn_entry<true>(e, white_pawns, black_pawns);
+}
+
+void refill_pawn_entry_here(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
+    refill_pawn_entry<true>(e, white_pawns, black_pawns);
 }
 
 } // namespace
@@ -576,8 +614,50 @@ struct QuietMoves {
     // The squares in front of the passed pawns of each colour (endgame only): a piece arriving
     // there blocks one, a piece leaving unblocks it.
     std::array<Bitboard, 2> passer_fronts;
+    int32_t pawn_terms; // see pawn_terms
 };
 QuietMoves quiet;
+
+// What evaluate draws from the pawns besides their piece-square values, white's view, for the
+// position's knights, bishops, rooks and kings, with the given colour and pawn sets and the
+// pawn entry of those pawns: the structure, the middlegame king terms (remembered in the entry
+// when it lacks them), and the terms that the pawns decide for the other pieces. Bits are
+// counted one by one: these sets seldom hold more than one square.
+[[gnu::always_inline]] inline int32_t pawn_terms(PawnEntry& e, Bitboard white, Bitboard black,
+                                                 Bitboard white_pawns, Bitboard black_pawns,
+                                                 bool middlegame) {
+    const auto& kinds = pos.kind_pieces;
+    const int32_t p =
+        e.structure[middlegame ? 0 : 1] +
+        hemmed_bishop_terms<false>(e, white & kinds[BISHOP_SET], black & kinds[BISHOP_SET]) +
+        outpost_terms<false>(e, white & kinds[KNIGHT_SET], black & kinds[KNIGHT_SET]);
+    if (!middlegame)
+        return p + blocked_passer_terms<false>(e, white_pawns, black_pawns, white | black);
+    const Square white_king = pos.king_square[0], black_king = pos.king_square[1];
+    const int32_t king_terms =
+        e.king_squares == king_squares_key(white_king, black_king)
+            ? e.king_terms[0] + e.king_terms[1]
+            : refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
+    return p + king_terms +
+           shut_in_rook_terms(white & kinds[ROOK_SET], black & kinds[ROOK_SET], white_king,
+                              black_king, white_pawns, black_pawns);
+}
+
+// The change of pawn_terms when a pawn steps from `from` to `to`, an empty square short of the
+// last rank.
+int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
+    const Bitboard step = bit(from) | bit(to);
+    const Bitboard white = pos.colour_pieces[0] ^ (pawn == W_PAWN ? step : 0);
+    const Bitboard black = pos.colour_pieces[1] ^ (pawn == B_PAWN ? step : 0);
+    const Bitboard pawns = pos.kind_pieces[PAWN_SET] ^ step;
+    const Bitboard white_pawns = white & pawns;
+    const Bitboard black_pawns = black & pawns;
+    PawnEntry& e = pawn_slot(white_pawns, black_pawns);
+    if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns)
+        refill_pawn_entry_here(e, white_pawns, black_pawns);
+    return pawn_terms(e, white, black, white_pawns, black_pawns, quiet.middlegame) -
+           quiet.pawn_terms;
+}
 
 // The terms of one knight, bishop, rook or queen on `s`, white's view, as evaluate counts them.
 int32_t piece_terms(PieceCode piece, Square s) {
@@ -631,7 +711,7 @@ void begin_quiet_moves() {
     const Bitboard black = pos.colour_pieces[1];
     const Bitboard white_pawns = white & pos.kind_pieces[PAWN_SET];
     const Bitboard black_pawns = black & pos.kind_pieces[PAWN_SET];
-    const PawnEntry& e = pawn_slot(white_pawns, black_pawns); // filled by evaluate()
+    PawnEntry& e = pawn_slot(white_pawns, black_pawns); // filled by evaluate()
     const bool middlegame = in_middlegame(white, black, pos.kind_pieces[QUEEN_SET]);
     const Square white_king = pos.king_square[0];
     const Square black_king = pos.king_square[1];
@@ -657,6 +737,7 @@ void begin_quiet_moves() {
                                !middlegame && white_king_on_rank_1};
     quiet.passer_fronts = {middlegame ? 0 : (e.passed & white_pawns) << 8,
                            middlegame ? 0 : (e.passed & black_pawns) >> 8};
+    quiet.pawn_terms = pawn_terms(e, white, black, white_pawns, black_pawns, middlegame);
 }
 
 int32_t score_after_quiet_move(Move move) {
@@ -664,9 +745,11 @@ int32_t score_after_quiet_move(Move move) {
     last_evaluated_piece_count = quiet.piece_count;
     const Square from = move_from(move), to = move_to(move);
     const PieceCode piece = pos.board[from];
-    const int32_t change = square_values[piece][to] - square_values[piece][from] +
-                           piece_terms(piece, to) - piece_terms(piece, from) + blocking_terms(to) -
-                           blocking_terms(from);
+    const int32_t change =
+        square_values[piece][to] - square_values[piece][from] +
+        ((piece & PAWN) != 0 ? pawn_push_change(piece, from, to)
+                             : piece_terms(piece, to) - piece_terms(piece, from) +
+                                   blocking_terms(to) - blocking_terms(from));
     const int32_t white_score = quiet.white_score + change;
     return pos.side == 0 ? white_score : -white_score;
 }
