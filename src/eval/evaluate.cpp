@@ -660,7 +660,7 @@ int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
 }
 
 // The terms of one knight, bishop, rook or queen on `s`, white's view, as evaluate counts them.
-int32_t piece_terms(PieceCode piece, Square s) {
+[[gnu::always_inline]] inline int32_t piece_terms(PieceCode piece, Square s) {
     const Bitboard b = bit(s);
     switch (piece) {
     case W_KNIGHT:
