@@ -10,9 +10,12 @@ constexpr int32_t LAST_MOVING_PLY = MAX_PLY - 1;
 
 } // namespace
 
-// The side to move is a constant of each instance, so that the capture generator and make_move
-// are chosen without a test, which a predictor would often miss.
-template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
+template <int Side> int32_t quiesce_standing(int32_t alpha, int32_t beta, int32_t stand);
+
+// The node's own stand pat, before anything else: most children of captures end there, and
+// they end without entering the rest of the node.
+template <int Side>
+[[gnu::always_inline]] inline int32_t quiesce_node(int32_t alpha, int32_t beta) {
     if (search_state.stop_flag) return 0;
     const int32_t ply = pos.ply;
     if (ply > LAST_MOVING_PLY) return evaluate();
@@ -22,6 +25,12 @@ template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
     // a score outside the window only with the window, so a bound beyond it serves as well.
     const int32_t stand = evaluate_within(alpha, beta);
     if (stand >= beta) return stand;
+    return quiesce_standing<Side>(alpha, beta, stand);
+}
+
+// The side to move is a constant of each instance, so that the capture generator and make_move
+// are chosen without a test, which a predictor would often miss.
+template <int Side> int32_t quiesce_standing(int32_t alpha, int32_t beta, int32_t stand) {
     if (stand > alpha) alpha = stand;
 
     std::array<Move, MAX_CAPTURES> moves;
@@ -35,7 +44,7 @@ template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
         if (!make_move<Side>(move)) continue;
         count_node();
         made_move = true;
-        const int32_t score = -quiesce_as<1 - Side>(-beta, -alpha);
+        const int32_t score = -quiesce_node<1 - Side>(-beta, -alpha);
         unmake_move();
         if (search_state.stop_flag) return 0;
         if (score <= alpha) continue;
@@ -45,6 +54,10 @@ template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
     }
     // With no legal capture the static score stands, even below the alpha passed in.
     return made_move ? alpha : stand;
+}
+
+template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
+    return quiesce_node<Side>(alpha, beta);
 }
 
 template int32_t quiesce_as<0>(int32_t alpha, int32_t beta);
