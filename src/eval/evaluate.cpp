@@ -182,6 +182,16 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
         ((rank_mask(0) | rank_mask(1)) & INNER_FILES & (white_pawns >> 7) & (white_pawns >> 9)) |
         ((rank_mask(6) | rank_mask(7)) & INNER_FILES & (black_pawns << 7) & (black_pawns << 9));
 
+    // What each colour's pawns and their neighbouring files cover up the board (white) and down
+    // it (black), each fill shared by the rules below: filling a set moved one rank on is
+    // moving its fill one rank on.
+    const Bitboard white_beside = sideways(white_pawns);
+    const Bitboard black_beside = sideways(black_pawns);
+    const Bitboard white_up = north_fill(white_pawns);
+    const Bitboard white_beside_up = north_fill(white_beside);
+    const Bitboard black_down = south_fill(black_pawns);
+    const Bitboard black_beside_down = south_fill(black_beside);
+
     // The terms whose weights are the same in both phases, and the counts of those that differ.
     int32_t fixed = 0, isolated_count = 0, passed_ranks = 0;
     // White pawns (step 5), all pawns at once. The rearmost white pawn of a file is never
@@ -190,16 +200,14 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
         const Bitboard isolated = white_pawns & ~sideways(white_pawn_files);
         // Backward: no white pawn on a neighbouring file level with or behind it, and below
         // rank 7.
-        const Bitboard backward = white_pawns & ~isolated & ~north_fill(sideways(white_pawns)) &
-                                  ~(rank_mask(6) | rank_mask(7));
+        const Bitboard backward =
+            white_pawns & ~isolated & ~white_beside_up & ~(rank_mask(6) | rank_mask(7));
         isolated_count -= few_bits<Popcnt>(isolated);
         fixed -=
             10 * few_bits<Popcnt>(backward) + 15 * few_bits<Popcnt>(backward & ~black_pawn_files);
-        if (white_pawns & north_fill(white_pawns << 8))
-            fixed -= 4 * doubled_charge<Popcnt>(white_pawns);
+        if (white_pawns & (white_up << 8)) fixed -= 4 * doubled_charge<Popcnt>(white_pawns);
         // Passed: no black pawn ahead on its own or a neighbouring file, and above rank 1.
-        const Bitboard black_span = black_pawns | sideways(black_pawns);
-        Bitboard passed = white_pawns & ~south_fill(black_span >> 8) & ~RANK_1;
+        Bitboard passed = white_pawns & ~((black_down | black_beside_down) >> 8) & ~RANK_1;
         e.passed = passed;
         while (passed != 0) {
             const Square s = pop_lowest(passed);
@@ -216,15 +224,13 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     // Black pawns (step 6), mirrored.
     {
         const Bitboard isolated = black_pawns & ~sideways(black_pawn_files);
-        const Bitboard backward = black_pawns & ~isolated & ~south_fill(sideways(black_pawns)) &
-                                  ~(rank_mask(0) | rank_mask(1));
+        const Bitboard backward =
+            black_pawns & ~isolated & ~black_beside_down & ~(rank_mask(0) | rank_mask(1));
         isolated_count += few_bits<Popcnt>(isolated);
         fixed +=
             10 * few_bits<Popcnt>(backward) + 15 * few_bits<Popcnt>(backward & ~white_pawn_files);
-        if (black_pawns & south_fill(black_pawns >> 8))
-            fixed += 4 * doubled_charge<Popcnt>(black_pawns);
-        const Bitboard white_span = white_pawns | sideways(white_pawns);
-        Bitboard passed = black_pawns & ~north_fill(white_span << 8) & ~RANK_8;
+        if (black_pawns & (black_down >> 8)) fixed += 4 * doubled_charge<Popcnt>(black_pawns);
+        Bitboard passed = black_pawns & ~((white_up | white_beside_up) << 8) & ~RANK_8;
         e.passed |= passed;
         while (passed != 0) {
             const Square s = pop_lowest(passed);
@@ -246,9 +252,8 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     // rearmost-pawn ranks that the rule compares are clamped to ranks 2 and 7, so a white
     // knight on rank 1 and a black one on rank 8 never count.
     e.outposts = {(black_pawns >> 8) & ~(RANK_1 | rank_mask(6) | RANK_8) &
-                      ~south_fill(sideways(black_pawns) >> 8),
-                  (white_pawns << 8) & ~(RANK_1 | rank_mask(1) | RANK_8) &
-                      ~north_fill(sideways(white_pawns) << 8)};
+                      ~(black_beside_down >> 8),
+                  (white_pawns << 8) & ~(RANK_1 | rank_mask(1) | RANK_8) & ~(white_beside_up << 8)};
 }
 
 // The pawns around the white king on its square, middlegame only (step 10), less the square's
