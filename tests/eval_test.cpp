@@ -791,8 +791,8 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
             ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces) << window;
         }
     }
-    // The positions after the quiet moves of the pawns, knights, bishops, rooks and queens,
-    // scored without playing the moves, against evaluate() after each move. Not where a pawn stands
+    // The positions after the quiet moves of every piece, scored without playing the moves,
+    // against evaluate() after each move. Not where a pawn stands
     // on the first or last rank, which no game reaches and the move generator does not expect.
     if ((pos.kind_pieces[PAWN_SET] & (RANK_1 | RANK_8)) != 0) return;
     last_evaluated_piece_count = -12345;
@@ -803,8 +803,7 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
     for (int32_t i = 0; i < list.count; ++i) {
         const Move move = list.moves[i];
         const int kind = move_kind(move);
-        if ((kind != MOVE_NORMAL && kind != MOVE_DOUBLE_PUSH) || pos.board[move_to(move)] != 0 ||
-            (pos.board[move_from(move)] & KING) != 0)
+        if ((kind != MOVE_NORMAL && kind != MOVE_DOUBLE_PUSH) || pos.board[move_to(move)] != 0)
             continue;
         last_evaluated_piece_count = -12345;
         const int32_t predicted = score_after_quiet_move(move);

@@ -258,7 +258,8 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
 
 // The pawns around the white king on its square, middlegame only (step 10), less the square's
 // table value.
-int32_t white_shelter(Square king, Bitboard white_pawns, Bitboard black_pawns) {
+[[gnu::always_inline]] inline int32_t white_shelter(Square king, Bitboard white_pawns,
+                                                    Bitboard black_pawns) {
     const int f = file_of(king), r = rank_of(king);
     int32_t p = 0;
     const Bitboard own_file = white_pawns & file_mask(f);
@@ -280,7 +281,8 @@ int32_t white_shelter(Square king, Bitboard white_pawns, Bitboard black_pawns) {
 }
 
 // The same for the black king, white's view.
-int32_t black_shelter(Square king, Bitboard white_pawns, Bitboard black_pawns) {
+[[gnu::always_inline]] inline int32_t black_shelter(Square king, Bitboard white_pawns,
+                                                    Bitboard black_pawns) {
     const int f = file_of(king), r = rank_of(king);
     int32_t p = 0;
     const Bitboard own_file = black_pawns & file_mask(f);
@@ -307,6 +309,14 @@ int32_t black_shelter(Square king, Bitboard white_pawns, Bitboard black_pawns) {
 template <bool Popcnt>
 void refill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns);
 
+// The middlegame terms of a king of the colour of `king` on `s`, white's view: its table value
+// and shelter.
+[[gnu::always_inline]] inline int32_t
+middlegame_king_terms(PieceCode king, Square s, Bitboard white_pawns, Bitboard black_pawns) {
+    return king == W_KING ? king_table_white[s] + white_shelter(s, white_pawns, black_pawns)
+                          : black_shelter(s, white_pawns, black_pawns) - king_table_black[s];
+}
+
 constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
     return static_cast<uint16_t>(white_king + 1 + 256 * (black_king + 1));
 }
@@ -316,11 +326,11 @@ constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
 [[gnu::noinline]] int32_t refresh_king_terms(PawnEntry& e, Square white_king, Square black_king,
                                              Bitboard white_pawns, Bitboard black_pawns) {
     if (e.king_squares % 256 != white_king + 1)
-        e.king_terms[0] = static_cast<int16_t>(king_table_white[white_king] +
-                                               white_shelter(white_king, white_pawns, black_pawns));
+        e.king_terms[0] = static_cast<int16_t>(
+            middlegame_king_terms(W_KING, white_king, white_pawns, black_pawns));
     if (e.king_squares / 256 != black_king + 1)
-        e.king_terms[1] = static_cast<int16_t>(black_shelter(black_king, white_pawns, black_pawns) -
-                                               king_table_black[black_king]);
+        e.king_terms[1] = static_cast<int16_t>(
+            middlegame_king_terms(B_KING, black_king, white_pawns, black_pawns));
     e.king_squares = king_squares_key(white_king, black_king);
     return e.king_terms[0] + e.king_terms[1];
 }
@@ -620,6 +630,8 @@ struct QuietMoves {
     // there blocks one, a piece leaving unblocks it.
     std::array<Bitboard, 2> passer_fronts;
     int32_t pawn_terms; // see pawn_terms
+    // Middlegame: the kings' table values and shelters where they stand (e.king_terms).
+    std::array<int32_t, 2> king_terms;
 };
 QuietMoves quiet;
 
@@ -702,6 +714,44 @@ int32_t blocking_terms(Square s) {
            ((b & quiet.passer_fronts[0]) != 0 ? 20 : 0);
 }
 
+// The terms of a king of the colour of `king` on `s`, white's view, with the other king where
+// it stands: in the middlegame `table_and_shelter` (see middlegame_king_terms), the fianchetto
+// and the shut-in h-rook; in the endgame its table value and what it gives the enemy rooks and
+// queens on its back ranks.
+int32_t king_terms_at(PieceCode king, Square s, int32_t table_and_shelter) {
+    const auto& kinds = pos.kind_pieces;
+    const Bitboard white = pos.colour_pieces[0], black = pos.colour_pieces[1];
+    if (king == W_KING) {
+        const int32_t fianchetto = s == G1 && (white & kinds[BISHOP_SET] & bit(G2)) != 0 ? 15 : 0;
+        if (quiet.middlegame)
+            return fianchetto + table_and_shelter +
+                   shut_in_rook_terms(white & kinds[ROOK_SET], 0, s, 0, white & kinds[PAWN_SET], 0);
+        const bool back_rank = s < 8;
+        return fianchetto + king_endgame_table[s] -
+               (back_rank ? 60 : 10) * few_bits<false>(black & kinds[ROOK_SET] & rank_mask(1)) -
+               (back_rank ? 50 * few_bits<false>(black & kinds[QUEEN_SET] & rank_mask(1)) : 0);
+    }
+    const int32_t fianchetto = s == G8 && (black & kinds[BISHOP_SET] & bit(G7)) != 0 ? 15 : 0;
+    if (quiet.middlegame)
+        return -fianchetto + table_and_shelter +
+               shut_in_rook_terms(0, black & kinds[ROOK_SET], 0, s, 0, black & kinds[PAWN_SET]);
+    const bool back_rank = s >= 56;
+    return -fianchetto - king_endgame_table[s] +
+           (back_rank ? 60 : 10) * few_bits<false>(white & kinds[ROOK_SET] & rank_mask(6)) +
+           (back_rank ? 50 * few_bits<false>(white & kinds[QUEEN_SET] & rank_mask(6)) : 0);
+}
+
+// The change of the king terms when a king of the colour of `king` steps from `from` to `to`.
+int32_t king_step_change(PieceCode king, Square from, Square to) {
+    const int32_t table_and_shelter =
+        quiet.middlegame
+            ? middlegame_king_terms(king, to, pos.colour_pieces[0] & pos.kind_pieces[PAWN_SET],
+                                    pos.colour_pieces[1] & pos.kind_pieces[PAWN_SET])
+            : 0;
+    return king_terms_at(king, to, table_and_shelter) -
+           king_terms_at(king, from, quiet.king_terms[king == W_KING ? 0 : 1]);
+}
+
 } // namespace
 
 void begin_quiet_moves() {
@@ -743,6 +793,7 @@ void begin_quiet_moves() {
     quiet.passer_fronts = {middlegame ? 0 : (e.passed & white_pawns) << 8,
                            middlegame ? 0 : (e.passed & black_pawns) >> 8};
     quiet.pawn_terms = pawn_terms(e, white, black, white_pawns, black_pawns, middlegame);
+    quiet.king_terms = {e.king_terms[0], e.king_terms[1]}; // as evaluate() left them
 }
 
 int32_t score_after_quiet_move(Move move) {
@@ -750,11 +801,14 @@ int32_t score_after_quiet_move(Move move) {
     last_evaluated_piece_count = quiet.piece_count;
     const Square from = move_from(move), to = move_to(move);
     const PieceCode piece = pos.board[from];
-    const int32_t change =
-        square_values[piece][to] - square_values[piece][from] +
-        ((piece & PAWN) != 0 ? pawn_push_change(piece, from, to)
-                             : piece_terms(piece, to) - piece_terms(piece, from) +
-                                   blocking_terms(to) - blocking_terms(from));
+    int32_t change = square_values[piece][to] - square_values[piece][from];
+    if ((piece & PAWN) != 0)
+        change += pawn_push_change(piece, from, to);
+    else if ((piece & KING) != 0)
+        change += king_step_change(piece, from, to) + blocking_terms(to) - blocking_terms(from);
+    else
+        change += piece_terms(piece, to) - piece_terms(piece, from) + blocking_terms(to) -
+                  blocking_terms(from);
     const int32_t white_score = quiet.white_score + change;
     return pos.side == 0 ? white_score : -white_score;
 }

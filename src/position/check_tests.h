@@ -17,18 +17,16 @@ template <int Direction> inline bool slider_on_ray(int k, Bitboard sliders, Bitb
 
 } // namespace detail
 
-// Is the king of `Side` (on its king_square entry) attacked by any piece of the other side?
-// Knights, pawns and the enemy king by their attack sets; sliders only along lines that hold
-// one, through the first occupied square of each such ray.
-template <int Side> inline bool king_attacked() {
-    const int k = pos.king_square[Side];
+// Is a king of `Side` on k attacked by any piece of the other side, with the board's pieces on
+// `occupied`? Knights, pawns and the enemy king by their attack sets; sliders only along lines
+// that hold one, through the first occupied square of each such ray.
+template <int Side> inline bool attacked_as_king(int k, Bitboard occupied) {
     const Bitboard enemy = pos.colour_pieces[1 - Side];
     const auto& kinds = pos.kind_pieces;
     if (((knight_attacks[k] & kinds[KNIGHT_SET]) | (pawn_attackers[Side][k] & kinds[PAWN_SET]) |
          (king_attacks[k] & kinds[KING_SET])) &
         enemy)
         return true;
-    const Bitboard occupied = pos.colour_pieces[0] | pos.colour_pieces[1];
     const Bitboard queens = kinds[QUEEN_SET];
     const Bitboard straight = (kinds[ROOK_SET] | queens) & enemy & straight_lines[k];
     if (straight != 0 && (detail::slider_on_ray<NORTH>(k, straight, occupied) ||
@@ -41,6 +39,19 @@ template <int Side> inline bool king_attacked() {
                              detail::slider_on_ray<NORTH_WEST>(k, diagonal, occupied) ||
                              detail::slider_on_ray<SOUTH_WEST>(k, diagonal, occupied) ||
                              detail::slider_on_ray<SOUTH_EAST>(k, diagonal, occupied));
+}
+
+// Is the king of `Side` (on its king_square entry) attacked by any piece of the other side?
+template <int Side> inline bool king_attacked() {
+    return attacked_as_king<Side>(pos.king_square[Side],
+                                  pos.colour_pieces[0] | pos.colour_pieces[1]);
+}
+
+// Whether the king of `Side` may step to the empty square `to` (not castling): no piece of the
+// other side attacks it there once the king has left its square.
+template <int Side> inline bool king_step_legal(int to) {
+    const Bitboard occupied = pos.colour_pieces[0] | pos.colour_pieces[1];
+    return !attacked_as_king<Side>(to, occupied ^ bit(pos.king_square[Side]));
 }
 
 // Whether the king of `Side` is attacked after a move of another of its pieces (not en

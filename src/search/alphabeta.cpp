@@ -83,11 +83,10 @@ inline bool raise_alpha(Move move, int32_t score, int32_t depth, int32_t& alpha,
     return false;
 }
 
-// A move to an empty square of any piece but the king: no castling, en passant or promotion.
-inline bool is_quiet_non_king_move(Move move) {
+// A move to an empty square: no castling, en passant or promotion.
+inline bool is_quiet_step(Move move) {
     const int kind = move_kind(move);
-    return (kind == MOVE_NORMAL || kind == MOVE_DOUBLE_PUSH) && pos.board[move_to(move)] == 0 &&
-           (pos.board[move_from(move)] & KING) == 0;
+    return (kind == MOVE_NORMAL || kind == MOVE_DOUBLE_PUSH) && pos.board[move_to(move)] == 0;
 }
 
 } // namespace
@@ -202,9 +201,9 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
     if (count == 1) extension = 1;
 
     // Children of the last full ply are quiescence nodes, which stand pat first: a quiet move
-    // of a piece other than the king, from a square where it cannot expose the king, leads to a
-    // stand-pat score that is known without playing the move, and the child returns at once
-    // when that score refutes the move.
+    // of the king to a square where it is not attacked, or of another piece from a square where
+    // it cannot expose the king, leads to a stand-pat score that is known without playing the
+    // move, and the child returns at once when that score refutes the move.
     const bool last_full_ply = depth - 1 + extension < 1;
     bool quiet_moves_begun = false;
     bool made_move = false;
@@ -214,8 +213,10 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
             made_move = made_move || ((early_legal >> i) & 1) != 0;
             continue;
         }
-        if (last_full_ply && is_quiet_non_king_move(move) &&
-            ((pos.safe_from[ply][Side] >> move_from(move)) & 1) != 0) {
+        if (last_full_ply && is_quiet_step(move) &&
+            (move_from(move) == pos.king_square[Side]
+                 ? king_step_legal<Side>(move_to(move))
+                 : ((pos.safe_from[ply][Side] >> move_from(move)) & 1) != 0)) {
             if (!quiet_moves_begun) {
                 begin_quiet_moves();
                 quiet_moves_begun = true;
