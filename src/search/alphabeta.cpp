@@ -157,7 +157,7 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
         on_line = search_state.follow_pv;
         while (tried < early_count) {
             const Move move = early[tried++];
-            if (!make_move<Side>(move)) continue;
+            if (!make_move_here<Side>(move)) continue;
             if (depth == 2 && !reply_unextended<1 - Side>()) {
                 unmake_move();
                 --tried;
@@ -228,7 +228,7 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
                 continue;
             }
         }
-        if (!make_move<Side>(move)) continue;
+        if (!make_move_here<Side>(move)) continue;
         count_node();
         made_move = true;
         const int32_t score = -search_child<1 - Side>(-beta, -alpha, depth - 1 + extension, true);

@@ -41,7 +41,7 @@ template <int Side> int32_t quiesce_standing(int32_t alpha, int32_t beta, int32_
     bool made_move = false;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
-        if (!make_move<Side>(move)) continue;
+        if (!make_move_here<Side>(move)) continue;
         count_node();
         made_move = true;
         const int32_t score = -quiesce_node<1 - Side>(-beta, -alpha);
