@@ -792,8 +792,8 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
         }
     }
     // The positions after the quiet moves of every piece, scored without playing the moves,
-    // against evaluate() after each move. Not where a pawn stands
-    // on the first or last rank, which no game reaches and the move generator does not expect.
+    // against evaluate() after each move. Not where a pawn stands on the first or last rank,
+    // which no game reaches and the move generator does not expect.
     if ((pos.kind_pieces[PAWN_SET] & (RANK_1 | RANK_8)) != 0) return;
     last_evaluated_piece_count = -12345;
     begin_quiet_moves();

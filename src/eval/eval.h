@@ -26,11 +26,14 @@ int32_t evaluate_within(int32_t alpha, int32_t beta);
 // The scores of the positions one quiet move away, without playing the moves: a knight, bishop,
 // rook or queen that moves to an empty square changes only its own terms (and which passed
 // pawns are blocked); a pawn that steps to an empty square short of the last rank changes the
-// pawn terms, which the pawn table holds. begin_quiet_moves() evaluates the current position,
-// leaving last_evaluated_piece_count as it was, and keeps what those terms need; until the
-// position changes, score_after_quiet_move(move) is then evaluate()'s score of the position
-// after such a move of the side to move, seen from that side, and leaves
-// last_evaluated_piece_count as that evaluate() would.
+// pawn terms, which the pawn table holds; a king that steps to an empty square (not castling)
+// changes the terms that depend on its square: its table values and shelter, the fianchetto,
+// the shut-in h-rook, what the enemy rooks and queens on its back ranks gain, and which passed
+// pawns are blocked. begin_quiet_moves() evaluates the current position, leaving
+// last_evaluated_piece_count as it was, and keeps what those terms need; until the position
+// changes, score_after_quiet_move(move) is then evaluate()'s score of the position after such
+// a move of the side to move, seen from that side, and leaves last_evaluated_piece_count as
+// that evaluate() would.
 void begin_quiet_moves();
 int32_t score_after_quiet_move(Move move);
 

@@ -347,7 +347,7 @@ constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
 
 // The terms that the pawns decide for the other pieces, white's view, each from the pawn entry
 // of the position's pawns.
-// Bishops on their first two ranks hemmed in by their own pawns (step 2).
+// Bishops on their first two ranks hemmed in by their own pawns.
 template <bool Popcnt>
 inline int32_t hemmed_bishop_terms(const PawnEntry& e, Bitboard white_bishops,
                                    Bitboard black_bishops) {
@@ -367,7 +367,7 @@ inline int32_t blocked_passer_terms(const PawnEntry& e, Bitboard white_pawns, Bi
                  few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8)));
 }
 
-// Knights on outposts (step 9): 32 on the c- and d-files, 20 elsewhere.
+// Knights on outposts: 32 on the c- and d-files, 20 elsewhere.
 template <bool Popcnt>
 inline int32_t outpost_terms(const PawnEntry& e, Bitboard white_knights, Bitboard black_knights) {
     const Bitboard white_outposts = white_knights & e.outposts[0];
@@ -377,16 +377,42 @@ inline int32_t outpost_terms(const PawnEntry& e, Bitboard white_knights, Bitboar
                  few_bits<Popcnt>(black_outposts & CENTRE_FILES));
 }
 
-// Middlegame: a rook on h1 or h8 shut in by its castled king (step 8).
-inline int32_t shut_in_rook_terms(Bitboard white_rooks, Bitboard black_rooks, Square white_king,
-                                  Square black_king, Bitboard white_pawns, Bitboard black_pawns) {
-    constexpr Bitboard F1_G1 = bit(F1) | bit(G1), F8_G8 = bit(F8) | bit(G8);
-    int32_t p = 0;
-    if ((white_rooks & bit(H1)) && (bit(white_king) & F1_G1) && (white_pawns & (bit(H2) | bit(H3))))
-        p -= 45;
-    if ((black_rooks & bit(H8)) && (bit(black_king) & F8_G8) && (black_pawns & (bit(H7) | bit(H6))))
-        p += 45;
-    return p;
+// Middlegame: a rook on h1 (h8) shut in by its castled king on f1 or g1 (f8 or g8), with its own
+// pawn on h2 or h3 (h7 or h6); white's view.
+inline int32_t white_shut_in_rook(Bitboard white_rooks, Square white_king, Bitboard white_pawns) {
+    constexpr Bitboard F1_G1 = bit(F1) | bit(G1);
+    return (white_rooks & bit(H1)) && (bit(white_king) & F1_G1) &&
+                   (white_pawns & (bit(H2) | bit(H3)))
+               ? -45
+               : 0;
+}
+inline int32_t black_shut_in_rook(Bitboard black_rooks, Square black_king, Bitboard black_pawns) {
+    constexpr Bitboard F8_G8 = bit(F8) | bit(G8);
+    return (black_rooks & bit(H8)) && (bit(black_king) & F8_G8) &&
+                   (black_pawns & (bit(H7) | bit(H6)))
+               ? 45
+               : 0;
+}
+
+// A bishop on g2 (g7) with its king on g1 (g8): FIANCHETTO_BONUS for that side.
+constexpr int32_t FIANCHETTO_BONUS = 15;
+inline bool fianchettoed(Bitboard bishops, Square king, Square bishop_square, Square king_square) {
+    return (bishops & bit(bishop_square)) != 0 && king == king_square;
+}
+inline int32_t fianchetto_bonus(Bitboard bishops, Square king, Square bishop_square,
+                                Square king_square) {
+    return fianchettoed(bishops, king, bishop_square, king_square) ? FIANCHETTO_BONUS : 0;
+}
+
+// What a rook on the seventh rank (a black one on the second) gains, by the phase and whether
+// the enemy king stands on its back rank; a queen there gains only in the endgame with that
+// king on its back rank.
+constexpr int32_t far_rank_rook_bonus(bool middlegame, bool enemy_king_on_back_rank) {
+    return middlegame ? 20 : (enemy_king_on_back_rank ? 60 : 10);
+}
+constexpr int32_t FAR_RANK_QUEEN_BONUS = 50;
+constexpr int32_t far_rank_queen_bonus(bool middlegame, bool enemy_king_on_back_rank) {
+    return !middlegame && enemy_king_on_back_rank ? FAR_RANK_QUEEN_BONUS : 0;
 }
 
 // The evaluation; with Bounded, a score that only has to compare with alpha and beta as the
@@ -454,8 +480,8 @@ template <bool Popcnt, bool Bounded>
                few_bits<Popcnt>(black_bishops & (black_bishops - 1)));
     // Fianchetto, and hemmed in by their own pawns: seldom met, and then for many evaluations
     // in a row.
-    if ((white_bishops & bit(G2)) && white_king == G1) p += 15;
-    if ((black_bishops & bit(G7)) && black_king == G8) p -= 15;
+    if (fianchettoed(white_bishops, white_king, G2, G1)) p += FIANCHETTO_BONUS;
+    if (fianchettoed(black_bishops, black_king, G7, G8)) p -= FIANCHETTO_BONUS;
     p += hemmed_bishop_terms<Popcnt>(e, white_bishops, black_bishops);
 
     // Kings (step 10): in the middlegame table and shelter, remembered in the pawn entry for
@@ -465,9 +491,11 @@ template <bool Popcnt, bool Bounded>
     if (!middlegame) {
         p += king_endgame_table[white_king] - king_endgame_table[black_king];
         p += blocked_passer_terms<Popcnt>(e, white_pawns, black_pawns, white | black);
-        // Queens on the seventh (step 7).
-        if (black_king_on_rank_8) p += 50 * few_bits<Popcnt>(white & queens & rank_mask(6));
-        if (white_king_on_rank_1) p -= 50 * few_bits<Popcnt>(black & queens & rank_mask(1));
+        // Queens on the seventh rank (black: second) with the enemy king on its back rank.
+        if (black_king_on_rank_8)
+            p += FAR_RANK_QUEEN_BONUS * few_bits<Popcnt>(white & queens & rank_mask(6));
+        if (white_king_on_rank_1)
+            p -= FAR_RANK_QUEEN_BONUS * few_bits<Popcnt>(black & queens & rank_mask(1));
     } else if (king_terms_known) {
         p += e.king_terms[0] + e.king_terms[1];
     }
@@ -505,8 +533,8 @@ template <bool Popcnt, bool Bounded>
     }
 
     // Rooks (step 8): on the seventh rank, and on files without own pawns.
-    const int32_t seventh_bonus = middlegame ? 20 : (black_king_on_rank_8 ? 60 : 10);
-    const int32_t second_bonus = middlegame ? 20 : (white_king_on_rank_1 ? 60 : 10);
+    const int32_t seventh_bonus = far_rank_rook_bonus(middlegame, black_king_on_rank_8);
+    const int32_t second_bonus = far_rank_rook_bonus(middlegame, white_king_on_rank_1);
     p += seventh_bonus * few_bits<Popcnt>(white_rooks & rank_mask(6));
     p -= second_bonus * few_bits<Popcnt>(black_rooks & rank_mask(1));
     {
@@ -523,8 +551,8 @@ template <bool Popcnt, bool Bounded>
     p += outpost_terms<Popcnt>(e, white_knights, black_knights);
 
     if (middlegame) {
-        p += shut_in_rook_terms(white_rooks, black_rooks, white_king, black_king, white_pawns,
-                                black_pawns);
+        p += white_shut_in_rook(white_rooks, white_king, white_pawns) +
+             black_shut_in_rook(black_rooks, black_king, black_pawns);
         if (!king_terms_known)
             p += refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
     }
@@ -579,7 +607,8 @@ int32_t evaluate_within(int32_t alpha, int32_t beta) {
 
 namespace {
 
-void refill_pawn_entry_here(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
+// refill_pawn_entry in the version for this processor, for callers outside evaluate.
+void refill_pawn_entry_for_processor(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     if (has_popcnt)
         refill_pawn_entry<true>(e, white_pawns, black_pawns);
     else
@@ -594,7 +623,7 @@ template <>
     fill_pawn_entry<true>(e, white_pawns, black_pawns);
 }
 
-void refill_pawn_entry_here(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
+void refill_pawn_entry_for_processor(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     refill_pawn_entry<true>(e, white_pawns, black_pawns);
 }
 
@@ -625,7 +654,7 @@ struct QuietMoves {
     Bitboard fully_open;                     // files without any pawn
     std::array<int32_t, 2> far_rank_bonus;   // a rook on the seventh rank (second for black)
     std::array<bool, 2> shut_in_rook_square; // middlegame, king on f1/g1 (f8/g8), pawn on h2/h3
-    std::array<bool, 2> queen_on_far_rank;   // endgame, the enemy king on its back rank
+    std::array<int32_t, 2> queen_bonus;      // a queen on the seventh rank (second for black)
     // The squares in front of the passed pawns of each colour (endgame only): a piece arriving
     // there blocks one, a piece leaving unblocks it.
     std::array<Bitboard, 2> passer_fronts;
@@ -655,9 +684,8 @@ QuietMoves quiet;
         e.king_squares == king_squares_key(white_king, black_king)
             ? e.king_terms[0] + e.king_terms[1]
             : refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
-    return p + king_terms +
-           shut_in_rook_terms(white & kinds[ROOK_SET], black & kinds[ROOK_SET], white_king,
-                              black_king, white_pawns, black_pawns);
+    return p + king_terms + white_shut_in_rook(white & kinds[ROOK_SET], white_king, white_pawns) +
+           black_shut_in_rook(black & kinds[ROOK_SET], black_king, black_pawns);
 }
 
 // The change of pawn_terms when a pawn steps from `from` to `to`, an empty square short of the
@@ -671,7 +699,7 @@ int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
     const Bitboard black_pawns = black & pawns;
     PawnEntry& e = pawn_slot(white_pawns, black_pawns);
     if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns)
-        refill_pawn_entry_here(e, white_pawns, black_pawns);
+        refill_pawn_entry_for_processor(e, white_pawns, black_pawns);
     return pawn_terms(e, white, black, white_pawns, black_pawns, quiet.middlegame) -
            quiet.pawn_terms;
 }
@@ -685,10 +713,10 @@ int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
     case B_KNIGHT:
         return (b & quiet.outposts[1]) != 0 ? -20 - ((b & CENTRE_FILES) != 0 ? 12 : 0) : 0;
     case W_BISHOP:
-        return (s == G2 && quiet.white_king == G1 ? 15 : 0) -
+        return fianchetto_bonus(bit(s), quiet.white_king, G2, G1) -
                ((b & quiet.hemmed_bishops & (rank_mask(0) | rank_mask(1))) != 0 ? 30 : 0);
     case B_BISHOP:
-        return -(s == G7 && quiet.black_king == G8 ? 15 : 0) +
+        return -fianchetto_bonus(bit(s), quiet.black_king, G7, G8) +
                ((b & quiet.hemmed_bishops & (rank_mask(6) | rank_mask(7))) != 0 ? 30 : 0);
     case W_ROOK:
         return ((b & rank_mask(6)) != 0 ? quiet.far_rank_bonus[0] : 0) +
@@ -699,9 +727,9 @@ int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
                ((b & quiet.open_files[1]) != 0 ? 20 : 0) - ((b & quiet.fully_open) != 0 ? 5 : 0) +
                (s == H8 && quiet.shut_in_rook_square[1] ? 45 : 0);
     case W_QUEEN:
-        return quiet.queen_on_far_rank[0] && (b & rank_mask(6)) != 0 ? 50 : 0;
+        return (b & rank_mask(6)) != 0 ? quiet.queen_bonus[0] : 0;
     case B_QUEEN:
-        return quiet.queen_on_far_rank[1] && (b & rank_mask(1)) != 0 ? -50 : 0;
+        return (b & rank_mask(1)) != 0 ? -quiet.queen_bonus[1] : 0;
     default:
         return 0;
     }
@@ -715,30 +743,35 @@ int32_t blocking_terms(Square s) {
 }
 
 // The terms of a king of the colour of `king` on `s`, white's view, with the other king where
-// it stands: in the middlegame `table_and_shelter` (see middlegame_king_terms), the fianchetto
-// and the shut-in h-rook; in the endgame its table value and what it gives the enemy rooks and
-// queens on its back ranks.
+// it stands: the fianchetto; in the middlegame `table_and_shelter` (see middlegame_king_terms)
+// and the shut-in h-rook; in the endgame its table value and what the enemy rooks and queens on
+// its back ranks gain from it.
 int32_t king_terms_at(PieceCode king, Square s, int32_t table_and_shelter) {
     const auto& kinds = pos.kind_pieces;
     const Bitboard white = pos.colour_pieces[0], black = pos.colour_pieces[1];
+    const bool middlegame = quiet.middlegame;
     if (king == W_KING) {
-        const int32_t fianchetto = s == G1 && (white & kinds[BISHOP_SET] & bit(G2)) != 0 ? 15 : 0;
-        if (quiet.middlegame)
+        const int32_t fianchetto = fianchetto_bonus(white & kinds[BISHOP_SET], s, G2, G1);
+        if (middlegame)
             return fianchetto + table_and_shelter +
-                   shut_in_rook_terms(white & kinds[ROOK_SET], 0, s, 0, white & kinds[PAWN_SET], 0);
+                   white_shut_in_rook(white & kinds[ROOK_SET], s, white & kinds[PAWN_SET]);
         const bool back_rank = s < 8;
         return fianchetto + king_endgame_table[s] -
-               (back_rank ? 60 : 10) * few_bits<false>(black & kinds[ROOK_SET] & rank_mask(1)) -
-               (back_rank ? 50 * few_bits<false>(black & kinds[QUEEN_SET] & rank_mask(1)) : 0);
+               far_rank_rook_bonus(false, back_rank) *
+                   few_bits<false>(black & kinds[ROOK_SET] & rank_mask(1)) -
+               far_rank_queen_bonus(false, back_rank) *
+                   few_bits<false>(black & kinds[QUEEN_SET] & rank_mask(1));
     }
-    const int32_t fianchetto = s == G8 && (black & kinds[BISHOP_SET] & bit(G7)) != 0 ? 15 : 0;
-    if (quiet.middlegame)
+    const int32_t fianchetto = fianchetto_bonus(black & kinds[BISHOP_SET], s, G7, G8);
+    if (middlegame)
         return -fianchetto + table_and_shelter +
-               shut_in_rook_terms(0, black & kinds[ROOK_SET], 0, s, 0, black & kinds[PAWN_SET]);
+               black_shut_in_rook(black & kinds[ROOK_SET], s, black & kinds[PAWN_SET]);
     const bool back_rank = s >= 56;
     return -fianchetto - king_endgame_table[s] +
-           (back_rank ? 60 : 10) * few_bits<false>(white & kinds[ROOK_SET] & rank_mask(6)) +
-           (back_rank ? 50 * few_bits<false>(white & kinds[QUEEN_SET] & rank_mask(6)) : 0);
+           far_rank_rook_bonus(false, back_rank) *
+               few_bits<false>(white & kinds[ROOK_SET] & rank_mask(6)) +
+           far_rank_queen_bonus(false, back_rank) *
+               few_bits<false>(white & kinds[QUEEN_SET] & rank_mask(6));
 }
 
 // The change of the king terms when a king of the colour of `king` steps from `from` to `to`.
@@ -783,13 +816,13 @@ void begin_quiet_moves() {
     quiet.hemmed_bishops = e.hemmed_bishops;
     quiet.open_files = {~white_pawn_files, ~black_pawn_files};
     quiet.fully_open = ~white_pawn_files & ~black_pawn_files;
-    quiet.far_rank_bonus = {middlegame ? 20 : (black_king_on_rank_8 ? 60 : 10),
-                            middlegame ? 20 : (white_king_on_rank_1 ? 60 : 10)};
+    quiet.far_rank_bonus = {far_rank_rook_bonus(middlegame, black_king_on_rank_8),
+                            far_rank_rook_bonus(middlegame, white_king_on_rank_1)};
     quiet.shut_in_rook_square = {
         middlegame && (bit(white_king) & F1_G1) != 0 && (white_pawns & (bit(H2) | bit(H3))) != 0,
         middlegame && (bit(black_king) & F8_G8) != 0 && (black_pawns & (bit(H7) | bit(H6))) != 0};
-    quiet.queen_on_far_rank = {!middlegame && black_king_on_rank_8,
-                               !middlegame && white_king_on_rank_1};
+    quiet.queen_bonus = {far_rank_queen_bonus(middlegame, black_king_on_rank_8),
+                         far_rank_queen_bonus(middlegame, white_king_on_rank_1)};
     quiet.passer_fronts = {middlegame ? 0 : (e.passed & white_pawns) << 8,
                            middlegame ? 0 : (e.passed & black_pawns) >> 8};
     quiet.pawn_terms = pawn_terms(e, white, black, white_pawns, black_pawns, middlegame);

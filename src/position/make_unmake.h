@@ -1,5 +1,7 @@
 // Make and unmake themselves, inline for perft, which calls them at every leaf: compiled into
-// its loop they spare a call and its register saves per move. make_move(Move) is the same
+// its loop they spare a call and its register saves per move. make_move_here and
+// unmake_move_here are always compiled into their callers (the search's loops, perft's last
+// level); make_move and unmake_move leave that to the compiler. make_move(Move) is the same
 // function, out of line, for a side to move known only at run time.
 #pragma once
 
