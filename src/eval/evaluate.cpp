@@ -161,6 +161,11 @@ inline PawnEntry& pawn_slot(Bitboard white_pawns, Bitboard black_pawns) {
     return pawn_table[mixed >> (64 - PAWN_TABLE_BITS)];
 }
 
+// Whether the entry holds the terms of these pawns.
+inline bool holds_pawns(const PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
+    return e.not_white_pawns == ~white_pawns && e.black_pawns == black_pawns;
+}
+
 constexpr Bitboard files_of(uint8_t files) {
     return Bitboard{files} * FILE_A;
 }
@@ -423,7 +428,7 @@ template <bool Popcnt, bool Bounded>
     const Bitboard white_pawns = pos.colour_pieces[0] & pos.kind_pieces[PAWN_SET];
     const Bitboard black_pawns = pos.colour_pieces[1] & pos.kind_pieces[PAWN_SET];
     PawnEntry& e = pawn_slot(white_pawns, black_pawns);
-    if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns) [[unlikely]]
+    if (!holds_pawns(e, white_pawns, black_pawns)) [[unlikely]]
         refill_pawn_entry<Popcnt>(e, white_pawns, black_pawns);
 
     const auto& kinds = pos.kind_pieces;
@@ -698,7 +703,7 @@ int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
     const Bitboard white_pawns = white & pawns;
     const Bitboard black_pawns = black & pawns;
     PawnEntry& e = pawn_slot(white_pawns, black_pawns);
-    if (e.not_white_pawns != ~white_pawns || e.black_pawns != black_pawns)
+    if (!holds_pawns(e, white_pawns, black_pawns))
         refill_pawn_entry_for_processor(e, white_pawns, black_pawns);
     return pawn_terms(e, white, black, white_pawns, black_pawns, quiet.middlegame) -
            quiet.pawn_terms;
