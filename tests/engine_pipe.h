@@ -26,8 +26,9 @@ struct Engine {
 };
 
 // With `capture_errors` the engine's standard error goes to a pipe that read_errors
-// reads; otherwise it is the test's own.
-inline Engine start(const std::vector<std::string>& args = {}, bool capture_errors = false) {
+// reads; otherwise it is the test's own. `binary` is the ordinary engine unless named.
+inline Engine start(const std::vector<std::string>& args = {}, bool capture_errors = false,
+                    const char* binary = TERVANE_BINARY) {
     int in_pipe[2], out_pipe[2], error_pipe[2] = {-1, -1};
     if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0) return {};
     if (capture_errors && pipe(error_pipe) != 0) return {};
@@ -43,10 +44,10 @@ inline Engine start(const std::vector<std::string>& args = {}, bool capture_erro
             close(error_pipe[0]), close(error_pipe[1]);
         }
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(TERVANE_BINARY));
+        argv.push_back(const_cast<char*>(binary));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(TERVANE_BINARY, argv.data());
+        execv(binary, argv.data());
         _exit(127);
     }
     close(in_pipe[0]);

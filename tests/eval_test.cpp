@@ -3,6 +3,7 @@
 #include "movegen/movegen.h"
 #include "position/piece_square_tables.h"
 #include "position/position.h"
+#include "test_helpers.h"
 #include "uci/uci.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,6 @@
 
 namespace tervane {
 namespace {
-
-constexpr Square sq(const char* name) {
-    return (name[0] - 'a') + 8 * (name[1] - '1');
-}
 
 int32_t evaluate_fen(const char* fen) {
     set_fen(fen);

@@ -1,6 +1,7 @@
 // Square tables, attack tests, the full and the capture generator.
 #include "movegen/movegen.h"
 #include "position/position.h"
+#include "test_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +20,8 @@ namespace {
 // ---------------------------------------------------------------------------------------
 // Helpers
 
-int sq(const char* name) {
-    return (name[0] - 'a') + 8 * (name[1] - '1');
-}
-
 std::string square_name(int square) {
     return {static_cast<char>('a' + square % 8), static_cast<char>('1' + square / 8)};
-}
-
-std::string text_of(Move move) {
-    std::string text = square_name(move_from(move)) + square_name(move_to(move));
-    static const char letters[] = "qrbn";
-    int kind = move_kind(move);
-    if (kind >= MOVE_PROMOTE_QUEEN) text += letters[kind - MOVE_PROMOTE_QUEEN];
-    return text;
 }
 
 std::vector<std::string> texts(const std::vector<Move>& moves) {

@@ -2,6 +2,7 @@
 #include "movegen/movegen.h"
 #include "position/position.h"
 #include "search/search.h"
+#include "test_helpers.h"
 #include "uci/uci.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,6 @@
 using namespace tervane;
 
 namespace {
-
-std::string text_of(Move m) {
-    char text[6];
-    move_to_text(m, text);
-    return text;
-}
 
 // Snapshot of everything make/unmake must restore.
 struct Snapshot {

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "position/position.h"
 #include "search/search.h"
+#include "test_helpers.h"
 #include "uci/uci.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +20,6 @@
 namespace tervane {
 namespace {
 
-constexpr Square sq(const char* name) {
-    return (name[0] - 'a') + 8 * (name[1] - '1');
-}
 constexpr Move mv(const char* from, const char* to, int kind = MOVE_NORMAL) {
     return move_word(sq(from), sq(to), kind);
 }

@@ -4,6 +4,7 @@
 #include "movegen/movegen.h"
 #include "position/piece_square_tables.h"
 #include "position/position.h"
+#include "test_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +16,6 @@
 using namespace tervane;
 
 namespace {
-
-constexpr Square sq_of(const char* name) {
-    return (name[0] - 'a') + 8 * (name[1] - '1');
-}
-
-std::string text_of(Move m) {
-    char text[6];
-    move_to_text(m, text);
-    return text;
-}
 
 struct Derived {
     std::array<Bitboard, 2> colour_pieces;
@@ -150,13 +141,13 @@ TEST(SquareSets, StayInStepWithTheBoardAndAnswerAsTheBoardDoes) {
 // Pieces placed by hand are taken into the sets by count_material.
 TEST(SquareSets, CountMaterialRebuildsFromTheBoard) {
     set_fen("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
-    pos.board[sq_of("d4")] = W_QUEEN;
-    pos.board[sq_of("c6")] = B_KNIGHT;
-    pos.board[sq_of("h2")] = W_PAWN;
+    pos.board[sq("d4")] = W_QUEEN;
+    pos.board[sq("c6")] = B_KNIGHT;
+    pos.board[sq("h2")] = W_PAWN;
     count_material();
     EXPECT_EQ(derived(), recounted());
-    EXPECT_EQ(pos.colour_pieces[0], bit(sq_of("e1")) | bit(sq_of("d4")) | bit(sq_of("h2")));
-    EXPECT_EQ(pos.kind_pieces[KNIGHT_SET], bit(sq_of("c6")));
+    EXPECT_EQ(pos.colour_pieces[0], bit(sq("e1")) | bit(sq("d4")) | bit(sq("h2")));
+    EXPECT_EQ(pos.kind_pieces[KNIGHT_SET], bit(sq("c6")));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Hardening suite, run from the repository root by tests/run_all.sh:
-#   1. the whole test suite built with clang, AddressSanitizer and UndefinedBehaviorSanitizer;
+#   1. the whole test suite built with clang, AddressSanitizer and UndefinedBehaviorSanitizer,
+#      and with the checked build's assertions of the engine's invariants;
 #   2. the command-line fuzzer (libFuzzer, same sanitizers): the saved regressions and the
 #      seed corpus replayed, then about a minute of fuzzing from the seed corpus.
 # Any sanitizer report, test failure or fuzzer crash fails the suite.
@@ -57,14 +58,14 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 echo "-- sanitizer build (build-asan) and the whole test suite"
 fresh_build_dir build-asan
 cmake -S . -B build-asan "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVANE_SANITIZE=ON >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVANE_SANITIZE=ON -DTERVANE_CHECKED=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 echo "-- fuzzer build (build-fuzz)"
 fresh_build_dir build-fuzz
 cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVANE_SANITIZE=ON -DTERVANE_FUZZ=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVANE_SANITIZE=ON -DTERVANE_CHECKED=ON -DTERVANE_FUZZ=ON \
     -DTERVANE_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j"$jobs" --target fuzz_commands
 fuzzer=build-fuzz/fuzz_commands
