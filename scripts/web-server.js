@@ -1,67 +1,38 @@
 'use strict';
 // A static file server for the board page. The engine's worker shares memory with the page,
 // which browsers allow only to a cross-origin isolated page: every answer carries the
-// opener and embedder policies that make it one. No framework, nothing cached.
+// opener and embedder policies that make it one. The files are served by sirv (an npm
+// package of the page, from web/package-lock.json), which reads them anew at each request
+// and lets the browser revalidate its copies, so that an updated page is seen at once.
 //   node scripts/web-server.js [FOLDER] [--port N] [--host ADDRESS]
 // Port 0 picks a free port; the address is printed once the server listens.
 
 const http = require('node:http');
-const fs = require('node:fs');
 const path = require('node:path');
+const { createRequire } = require('node:module');
 
-const TYPES = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript; charset=utf-8',
-  '.mjs': 'text/javascript; charset=utf-8',
-  '.css': 'text/css; charset=utf-8',
-  '.svg': 'image/svg+xml',
-  '.png': 'image/png',
-  '.json': 'application/json',
-  '.webmanifest': 'application/manifest+json',
-  '.wasm': 'application/wasm',
-  '.map': 'application/json',
-};
+const sirv = createRequire(path.join(__dirname, '../web/package.json'))('sirv');
 
 const ISOLATION = {
   'Cross-Origin-Opener-Policy': 'same-origin',
   'Cross-Origin-Embedder-Policy': 'require-corp',
   'Cross-Origin-Resource-Policy': 'same-origin',
-  'Cache-Control': 'no-cache',
   'X-Content-Type-Options': 'nosniff',
 };
 
-function answer(res, status, text) {
-  res.writeHead(status, { ...ISOLATION, 'Content-Type': 'text/plain; charset=utf-8' });
-  res.end(text);
-}
-
-function handle(root, req, res) {
-  if (req.method !== 'GET' && req.method !== 'HEAD') return answer(res, 405, 'only GET and HEAD\n');
-  let name;
-  try {
-    name = decodeURIComponent(new URL(req.url, 'http://localhost').pathname);
-  } catch {
-    return answer(res, 400, 'bad address\n');
-  }
-  if (name.endsWith('/')) name += 'index.html';
-  const file = path.join(root, path.normalize(name));
-  if (file !== root && !file.startsWith(root + path.sep)) return answer(res, 403, 'outside the page\n');
-  fs.stat(file, (err, stat) => {
-    if (err || !stat.isFile()) return answer(res, 404, 'not found\n');
-    res.writeHead(200, {
-      ...ISOLATION,
-      'Content-Type': TYPES[path.extname(file).toLowerCase()] ?? 'application/octet-stream',
-      'Content-Length': stat.size,
-    });
-    if (req.method === 'HEAD') return res.end();
-    fs.createReadStream(file).pipe(res);
-  });
-}
-
 // Resolves with the listening server; its address() gives the port chosen.
 function startServer(folder, { port = 8080, host = '127.0.0.1' } = {}) {
-  const root = path.resolve(folder);
-  const server = http.createServer((req, res) => handle(root, req, res));
+  const files = sirv(path.resolve(folder), { dev: true, etag: true });
+  // Set before sirv answers, so that its "not modified" and "not found" answers carry them too.
+  const server = http.createServer((req, res) => {
+    for (const [name, value] of Object.entries(ISOLATION)) res.setHeader(name, value);
+    if (req.method !== 'GET' && req.method !== 'HEAD') {
+      res.writeHead(405, { 'Content-Type': 'text/plain; charset=utf-8' });
+      res.end('only GET and HEAD\n');
+      return;
+    }
+    files(req, res);
+  });
   return new Promise((resolve, reject) => {
     server.once('error', reject);
     server.listen(port, host, () => resolve(server));
