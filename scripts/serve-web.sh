@@ -54,6 +54,11 @@ find "$site/vendor" -name '*.scss' -delete -o -name '*.map' -delete
 (cd "$site" && find . -type f ! -name offline-files.json | sed 's|^\./||' | sort |
     node -e 'const files = require("fs").readFileSync(0, "utf8").split("\n").filter(Boolean);
              console.log(JSON.stringify(["./", ...files], null, 1));' >offline-files.json)
+# The page's version, a digest of its files, written into the service worker: a changed page
+# makes a changed worker, which the browser installs in place of the old one with the new files.
+version=$(cd "$site" && find . -type f ! -name service-worker.js -print0 | sort -z |
+    xargs -0 sha256sum | sha256sum | cut -c1-16)
+sed -i "s/^const VERSION = .*/const VERSION = '$version';/" "$site/service-worker.js"
 
 [ "$serve" = 1 ] || exit 0
 exec node scripts/web-server.js "$site" --port "$port" --host "$host"
