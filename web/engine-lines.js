@@ -25,12 +25,26 @@ export function parseInfo(line) {
   return info.nodes === undefined ? null : info;
 }
 
-// The engine scores for the side to move; the page shows White's view, as players expect.
-export function formatScore(score, turn) {
-  const sign = turn === 'w' ? 1 : -1;
-  if (score.kind === 'mate') return `#${sign * score.value}`;
-  const pawns = (sign * score.value) / 100;
+// The engine scores for the side to move; the page shows every score from White's view, as
+// players expect: { kind: 'cp' | 'mate', value } with a positive value good for White.
+export function whiteScore(score, turn) {
+  return { kind: score.kind, value: turn === 'w' ? score.value : -score.value };
+}
+
+// "+0.24", "-1.50", "#3" (White mates in 3), "#-2" (Black mates in 2).
+export function formatScore(score) {
+  if (score.kind === 'mate') return `#${score.value}`;
+  const pawns = score.value / 100;
   return `${pawns > 0 ? '+' : ''}${pawns.toFixed(2)}`;
+}
+
+// White's share of the evaluation bar, 0 to 1: the usual logistic turn of a score in
+// centipawns into winning chances, so that a pawn or two moves the bar visibly and a
+// won position fills it.
+const BAR_SCALE_CP = 270;
+export function whiteShare(score) {
+  if (score.kind === 'mate') return score.value > 0 ? 1 : 0;
+  return 1 / (1 + Math.exp(-score.value / BAR_SCALE_CP));
 }
 
 export function formatRate(nps) {
