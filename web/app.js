@@ -29,7 +29,7 @@ import {
   timeControlTag,
   searchPlan,
 } from './levels.js';
-import { randomBookMove, openingName } from './openings.js';
+import { randomBookMove, openingName, bookBuilt, buildBook } from './openings.js';
 import { readStored, writeStored } from './storage.js';
 import { playSound } from './sound.js';
 
@@ -82,6 +82,7 @@ let line = [];
 // longer wanted is stopped and its move ignored; a wanted one waits for it to end.
 const search = { current: null, queued: null, bookTimer: null };
 let engine = null;
+let engineReady = false;
 
 const board = new Chessboard($('board'), {
   position: DEFAULT_POSITION,
@@ -132,10 +133,12 @@ function truncate(ply) {
   lineChanged();
 }
 
+const viewedHasMoves = () => new Chess(fenAt(viewed)).moves().length > 0;
+
 // Whether the player may move on the board now, in the viewed position.
 function canMoveNow() {
-  if (!engine) return false;
-  if (!playing()) return new Chess(fenAt(viewed)).moves().length > 0;
+  if (!engineReady) return false;
+  if (!playing()) return viewedHasMoves();
   return viewed === line.length && !gameOver() && game.turn() === match.colour;
 }
 
@@ -181,10 +184,9 @@ function positionChanged() {
   clearEngineView();
   refresh();
   save();
-  if (gameOver()) return;
   if (playing()) {
     if (engineToMove()) askForMove();
-  } else if (analysing) {
+  } else if (analysing && viewedHasMoves()) {
     startAnalysis();
   }
 }
@@ -197,7 +199,10 @@ function setViewed(ply) {
   clearEngineView();
   refresh();
   save();
-  if (!playing() && analysing) startAnalysis();
+  if (!playing() && analysing) {
+    cancelSearch();
+    if (viewedHasMoves()) startAnalysis();
+  }
 }
 
 // ---- the engine ----
@@ -547,7 +552,7 @@ function refreshControls() {
   $('take-back').disabled = line.length === 0;
   $('resign').disabled = !playing() || over;
   $('analyse').textContent = analysing ? 'Stop analysis' : 'Analyse';
-  $('analyse').disabled = !analysing && new Chess(fenAt(viewed)).moves().length === 0;
+  $('analyse').disabled = !analysing && !viewedHasMoves();
   $('first').disabled = $('back').disabled = viewed === 0;
   $('forward').disabled = $('last').disabled = viewed === line.length;
   $('next-game-note').hidden = !playing() || !match || ['colour', 'level', 'timeControl'].every((key) => match[key] === choice[key]);
@@ -610,7 +615,8 @@ function showMoves() {
   full.scrollTop = current ? current.offsetTop - full.clientHeight / 2 : viewed === 0 ? 0 : full.scrollHeight;
   const currentRecent = recent.querySelector('[aria-current]');
   recent.scrollLeft = currentRecent ? currentRecent.offsetLeft - recent.clientWidth / 2 : 0;
-  const name = openingName([startFen(), ...line.slice(0, viewed).map((move) => move.after)]);
+  // The book is built once the engine has started, not to hold up the page's start.
+  const name = bookBuilt() ? openingName([startFen(), ...line.slice(0, viewed).map((move) => move.after)]) : null;
   $('opening').textContent = name ?? '';
 }
 
@@ -1085,6 +1091,8 @@ function handshake() {
 }
 
 async function main() {
+  // The engine's worker loads while the page sets itself up.
+  engine = startEngine('./engine/');
   keepForOffline();
   fillSelect('level', LEVELS, (level) => level.id, levelLabel);
   fillSelect('time-control', TIME_CONTROLS, (tc) => tc.value, (tc) => tc.name);
@@ -1098,7 +1106,6 @@ async function main() {
   lineChanged();
   refresh();
   try {
-    engine = startEngine('./engine/');
     await engine.ready;
     await handshake();
   } catch (error) {
@@ -1106,6 +1113,7 @@ async function main() {
     return;
   }
   engine.onLine = onEngineLine;
+  engineReady = true;
   wireControls();
   setInterval(checkFlag, CLOCK_TICK_MS);
   $('setup').disabled = false;
@@ -1116,6 +1124,10 @@ async function main() {
   } else {
     newGame();
   }
+  setTimeout(() => {
+    buildBook();
+    showMoves();
+  });
 }
 
 main();

@@ -107,23 +107,41 @@ export function positionKey(fen) {
 
 let tables = null;
 
-// Built on first use: the book moves (as coordinate moves) and the name of each position.
+// Built on first use, in a few tenths of a second: the book moves (as coordinate moves) and
+// the name of each position. The lines share their first moves, so they are walked as a
+// tree, each move played once.
 function book() {
   if (tables) return tables;
   tables = { moves: new Map(), names: new Map() };
+  const root = new Map();
+  const endNames = new Map();
   for (const [name, line] of LINES) {
-    const game = new Chess();
+    let node = root;
     for (const san of line.split(' ')) {
-      const key = positionKey(game.fen());
+      if (!node.has(san)) node.set(san, new Map());
+      node = node.get(san);
+    }
+    endNames.set(node, name);
+  }
+  const game = new Chess();
+  const walk = (node) => {
+    const key = positionKey(game.fen());
+    for (const [san, next] of node) {
       const move = game.move(san);
       const replies = tables.moves.get(key) ?? new Set();
       replies.add(move.lan);
       tables.moves.set(key, replies);
+      if (endNames.has(next)) tables.names.set(positionKey(game.fen()), endNames.get(next));
+      walk(next);
+      game.undo();
     }
-    tables.names.set(positionKey(game.fen()), name);
-  }
+  };
+  walk(root);
   return tables;
 }
+
+export const bookBuilt = () => tables !== null;
+export const buildBook = () => void book();
 
 // The book's moves in the position `fen`, as coordinate moves ("e2e4"); empty out of book.
 export function bookMoves(fen) {
