@@ -5,16 +5,17 @@
 // and best rates, by the clock and by CPU time (on a busy machine the clock lies: the CPU
 // time of the engine's thread, the native process or the browser's worker thread, does much
 // less). Linux only, for the CPU times.
-//   node tests/web/speed.js [DEPTH] [RUNS]
-// Needs the built page (scripts/serve-web.sh --build-only) and the native build/tervane.
+//   node bench/web_speed.js [DEPTH] [RUNS]
+// Needs the built page (scripts/serve-web.sh --build-only), the browser tests' packages
+// (tests/web/node_modules, which tests/web/run.sh installs) and the native build/tervane.
 
 const fs = require('node:fs');
 const path = require('node:path');
-const puppeteer = require('puppeteer-core');
-const { startServer, pageAddress } = require('../../scripts/web-server.js');
-const { EngineProcess } = require('../games/lib/engine_process.js');
+const { startServer, pageAddress } = require('../scripts/web-server.js');
+const { launchBrowser } = require('../tests/web/browsers.js');
+const { EngineProcess } = require('../tests/games/lib/engine_process.js');
 
-const root = path.resolve(__dirname, '../..');
+const root = path.resolve(__dirname, '..');
 const depth = Number(process.argv[2] ?? 8);
 const runs = Number(process.argv[3] ?? 5);
 const commands = ['position startpos', `go depth ${depth}`];
@@ -78,13 +79,9 @@ const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.l
 async function main() {
   const native = new EngineProcess(path.join(root, 'build/tervane'));
   const server = await startServer(path.join(root, 'build-web/site'), { port: 0 });
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    args: process.getuid?.() === 0 ? ['--no-sandbox'] : [],
-  });
+  const chromium = await launchBrowser('chromium');
   try {
-    const page = await browser.newPage();
+    const page = await chromium.browser.newPage();
     // The board page only for its isolation; the engine measured is a second one of its own.
     await page.goto(pageAddress(server));
     await page.evaluate(async () => {
@@ -115,7 +112,7 @@ async function main() {
   } finally {
     native.send('quit');
     native.closeInput();
-    await browser.close();
+    await chromium.close();
     server.close();
   }
 }

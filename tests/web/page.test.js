@@ -229,6 +229,8 @@ test('opens the page: cross-origin isolated, the engine ready, the files kept fo
 
 test('plays a short game by drag, click and typed moves, every answer legal and drawn; flips the board', async () => {
   await newGame({ level: 'beginner', time: 'move:500' });
+  // Sounds on: they must play without a fault.
+  await page.click('#sound');
   const inputs = [
     ['drag', 'e2e4'],
     ['click', 'g1f3'],
@@ -252,6 +254,8 @@ test('plays a short game by drag, click and typed moves, every answer legal and 
     assert.equal(game.history()[plies - 2], played.san, `the player's ${how} move is in the list`);
     await assertBoardShows(game, `after the engine's ${game.history().at(-1)}`);
   }
+  assert.notEqual(await text('#opening'), '', "the opening's name is shown");
+  await page.click('#sound');
   // The engine's line stays hidden in a game until asked for.
   assert.equal(await page.$eval('#engine-view', (view) => view.hidden), true, "the engine's view is hidden in a game");
   await page.click('#show-thinking');
@@ -294,6 +298,12 @@ test('reloads mid-game and carries on: moves, mode, colour, level, clock and the
   const clocksNow = [await text('#clock-top'), await text('#clock-bottom')];
   assert.equal(clocksNow[0], clocks[0], "the engine's clock, not running, is as it was");
   assert.ok(Math.abs(seconds(clocksNow[1]) - seconds(clocks[1])) < 5, `the player's clock goes on from ${clocks[1]}: ${clocksNow[1]}`);
+
+  // A new time control waits for the next game: this one's clocks go on.
+  await choose('#time-control', 'move:500');
+  assert.equal(await page.$eval('#next-game-note', (note) => note.hidden), false, 'the page says when the choice applies');
+  assert.equal(await page.$eval('#clock-bottom', (clock) => !clock.hidden && clock.classList.contains('running')), true);
+  await choose('#time-control', 'clock:60000:1000');
 
   // Back to the game, and on with it.
   await page.keyboard.press('End');
@@ -604,7 +614,8 @@ test('loses on time, takes back, and the message is gone; a game stored by a new
   await page.click('#take-back');
   await waitForStatus(/^Your move$/);
   assert.deepEqual(await listedMoves(), []);
-  assert.equal(await text('#clock-bottom'), '1:00', "the clocks are as they were at that move");
+  assert.equal(await text('#clock-bottom'), '1:00', 'the clocks are as they were at that move');
+  assert.equal(await page.$$eval('.clock.running', (running) => running.length), 0, "no clock runs before White's first move");
 
   await reloadWithStored({ ...storedGame({ whiteLeftMs: 30000 }), version: 99 });
   assert.match(await text('#restore-note'), /saved by a newer version of this page, which this one cannot read/);
@@ -629,6 +640,10 @@ test('on a phone: the board, the controls and the last moves on the first screen
       assert.ok(box && box.y >= 0 && box.y + box.height <= 667 && box.x >= 0 && box.x + box.width <= 375, `${selector} is on the first screen: ${JSON.stringify(box)}`);
     }
     assert.match(await text('#recent-moves', phone), /^1\.e4/);
+    await phone.tap('#back');
+    await phone.waitForFunction(() => document.querySelector('#recent-moves [aria-current]')?.dataset.ply === '1', { timeout: WAIT_MS });
+    await assertBoardShows(new Chess(fenAfter('e4')), 'one move back', phone);
+    await phone.tap('#last');
     const width = await phone.evaluate(() => document.documentElement.scrollWidth);
     assert.ok(width <= 375, `nothing sticks out sideways: ${width} px`);
     await shoot('9-phone', phone);
