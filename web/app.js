@@ -13,7 +13,7 @@ import {
   PROMOTION_DIALOG_RESULT_TYPE,
 } from './vendor/cm-chessboard/src/extensions/promotion-dialog/PromotionDialog.js';
 import { Chess, DEFAULT_POSITION, validateFen } from './vendor/chess.js/chess.js';
-import { startEngine } from './engine-client.js';
+import { engine } from './engine-start.js';
 import { holdPressesWhileBusy } from './board-input.js';
 import { parseInfo, whiteScore, formatScore, whiteShare, formatRate, lineToSan, coordinateMove } from './engine-lines.js';
 import {
@@ -81,7 +81,6 @@ let line = [];
 // The engine runs one search at a time and answers lines in order. A search that is no
 // longer wanted is stopped and its move ignored; a wanted one waits for it to end.
 const search = { current: null, queued: null, bookTimer: null };
-let engine = null;
 let engineReady = false;
 
 const board = new Chessboard($('board'), {
@@ -245,18 +244,18 @@ function cancelSearch() {
   }
 }
 
-function onEngineLine(line) {
-  if (line.startsWith('info ')) {
-    if (search.current && !search.current.unwanted) showInfo(line, search.current);
+function onEngineLine(text) {
+  if (text.startsWith('info ')) {
+    if (search.current && !search.current.unwanted) showInfo(text, search.current);
     return;
   }
-  if (!line.startsWith('bestmove')) return;
+  if (!text.startsWith('bestmove')) return;
   const done = search.current;
   search.current = null;
   clearTimeout(done?.timer);
   const next = search.queued;
   search.queued = null;
-  if (done && !done.unwanted) done.answer(line.split(/\s+/)[1], done);
+  if (done && !done.unwanted) done.answer(text.split(/\s+/)[1], done);
   if (next) startSearch(next);
   refreshControls();
 }
@@ -872,10 +871,10 @@ async function copyText(text, what) {
   $('io-text').value = text;
   try {
     await navigator.clipboard.writeText(text);
-    ioMessage(`${what} copied; it is in the box above too.`);
+    ioMessage(`Copied ${what}; it is in the box above too.`);
   } catch {
     $('io-text').select();
-    ioMessage(`${what} is in the box above: the browser did not let the page copy it.`);
+    ioMessage(`The browser did not let the page copy ${what}: it is in the box above, selected.`);
   }
 }
 
@@ -1043,8 +1042,8 @@ function wireControls() {
   $('bring-back').addEventListener('click', bringBack);
   $('move-form').addEventListener('submit', onMoveForm);
   $('load').addEventListener('click', () => importText($('io-text').value));
-  $('copy-fen').addEventListener('click', () => copyText(fenAt(viewed), 'The FEN'));
-  $('copy-pgn').addEventListener('click', () => copyText(exportPgn(), 'The PGN'));
+  $('copy-fen').addEventListener('click', () => copyText(fenAt(viewed), 'the FEN'));
+  $('copy-pgn').addEventListener('click', () => copyText(exportPgn(), 'the PGN'));
   $('download-pgn').addEventListener('click', downloadPgn);
   $('reload').addEventListener('click', () => location.reload());
   document.addEventListener('keydown', onKey);
@@ -1091,8 +1090,6 @@ function handshake() {
 }
 
 async function main() {
-  // The engine's worker loads while the page sets itself up.
-  engine = startEngine('./engine/');
   keepForOffline();
   fillSelect('level', LEVELS, (level) => level.id, levelLabel);
   fillSelect('time-control', TIME_CONTROLS, (tc) => tc.value, (tc) => tc.name);
