@@ -342,7 +342,7 @@ function showInfo(text, request) {
   $('depth').textContent = `depth ${info.depth}`;
   $('score').textContent = formatScore(score);
   $('pv').textContent = moves;
-  showBar(score);
+  showBar(score, info.depth);
   const list = $('engine-lines');
   const item = document.createElement('li');
   item.textContent = `${info.depth}: ${formatScore(score)} ${moves}`;
@@ -350,10 +350,11 @@ function showInfo(text, request) {
   while (list.childElementCount > MAX_ENGINE_LINES) list.lastElementChild.remove();
 }
 
-function showBar(score) {
+// The bar beside the board, and the score under it, in sight on a phone too.
+function showBar(score, depth) {
   $('eval-bar').hidden = !panelShown();
   $('eval-white').style.height = `${(score ? whiteShare(score) : 0.5) * 100}%`;
-  $('eval-bar').dataset.score = score ? formatScore(score) : '';
+  $('bar-score').textContent = score && panelShown() ? `${formatScore(score)} · depth ${depth}` : '';
 }
 
 function clearEngineView() {
