@@ -352,7 +352,7 @@ function showInfo(text, request) {
 
 // The bar beside the board, and the score under it, in sight on a phone too.
 function showBar(score, depth) {
-  $('eval-bar').hidden = !panelShown();
+  $('eval-bar').classList.toggle('off', !panelShown());
   $('eval-white').style.height = `${(score ? whiteShare(score) : 0.5) * 100}%`;
   $('bar-score').textContent = score && panelShown() ? `${formatScore(score)} · depth ${depth}` : '';
 }
@@ -559,7 +559,7 @@ function refreshControls() {
   const hidden = !panelShown();
   $('engine-view').hidden = hidden;
   $('engine-hidden').hidden = !hidden;
-  $('eval-bar').hidden = hidden;
+  $('eval-bar').classList.toggle('off', hidden);
 }
 
 function showPlayers() {

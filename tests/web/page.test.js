@@ -94,8 +94,16 @@ async function waitForPlies(count, on = page) {
 const viewedPly = () => page.$eval('#moves', (list) => Number(list.querySelector('[aria-current]')?.dataset.ply ?? 0));
 
 async function squareCentre(square, on = page) {
-  const box = await (await on.$(`#board rect.square[data-square="${square}"]`)).boundingBox();
-  return { x: box.x + box.width / 2, y: box.y + box.height / 2 };
+  // The board draws its squares anew when its size changes: the square is looked up then.
+  const found = await on.waitForFunction(
+    (s) => {
+      const rect = document.querySelector(`#board rect.square[data-square="${s}"]`)?.getBoundingClientRect();
+      return rect && rect.width > 0 && { x: rect.x + rect.width / 2, y: rect.y + rect.height / 2 };
+    },
+    { timeout: WAIT_MS },
+    square,
+  );
+  return found.jsonValue();
 }
 
 async function clickMove(lan, on = page) {
