@@ -159,7 +159,7 @@ async function assertBoardShows(game, when, on = page) {
         for (const p of document.querySelectorAll('#board g[data-square][data-piece]')) shown[p.dataset.square] = p.dataset.piece;
         return JSON.stringify(Object.entries(shown).sort()) === JSON.stringify(Object.entries(w).sort());
       },
-      { timeout: 3000 },
+      { timeout: 10000 },
       wanted,
     )
     .catch(() => {});
