@@ -568,6 +568,8 @@ std::vector<OddGo> odd_gos() {
     const char* start = "position startpos";
     const char* mated =
         "position fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
+    static const std::string thousand_moves =
+        "go depth 2 searchmoves" + repeated(" e2e4 d2d4", 500);
     return {
         {"Bare", start, "go", nullptr},
         {"DepthZero", start, "go depth 0", nullptr},
@@ -577,7 +579,18 @@ std::vector<OddGo> odd_gos() {
         {"DepthTwiceLastCounts", start, "go depth 2 depth 1", nullptr},
         {"DepthWithTab", start, "go depth 2\t", nullptr},
         {"CommandWordRunOn", start, "gofast depth 2", nullptr},
-        {"UnknownWordsAround", start, "go searchmoves e2e4 d2d4 depth 2 nodes 5", nullptr},
+        {"SearchMovesDepthAndNodes", start, "go searchmoves e2e4 d2d4 depth 2 nodes 5", nullptr},
+        {"SearchMovesWithoutMoves", start, "go searchmoves", nullptr},
+        {"SearchMovesNoneLegal", start, "go searchmoves e2e5 zzzz h7h6 e2e4e2e4 depth 2", nullptr},
+        {"SearchMovesRepeatedAThousandTimes", start, thousand_moves.c_str(), nullptr},
+        {"NodesZero", start, "go nodes 0", nullptr},
+        {"NodesNegative", start, "go nodes -5", nullptr},
+        {"NodesNotANumber", start, "go nodes x", nullptr},
+        {"NodesWithoutValue", start, "go nodes", nullptr},
+        {"HugeNodesThenStop", start, "go nodes 99999999999999999999", "stop"},
+        {"MateZero", start, "go mate 0", nullptr},
+        {"MateNegative", start, "go mate -3", nullptr},
+        {"HugeMateThenStop", start, "go mate 99999999999", "stop"},
         {"NegativeClocks", start, "go wtime -1000 btime -1000", nullptr},
         {"NegativeIncrement", start, "go movestogo -5 wtime 100 winc -100", nullptr},
         {"ZeroMoveTime", start, "go movetime 0", nullptr},
@@ -604,6 +617,9 @@ std::vector<OddGo> odd_gos() {
         {"CheckmatedInfiniteThenStop", mated, "go infinite", "stop", Answer::NO_MOVE},
         {"EmptyBoardAfterNewGame", "ucinewgame", "go depth 2", nullptr, Answer::NO_MOVE},
         {"EmptyBoardAfterNewGameBare", "ucinewgame", "go", nullptr, Answer::NO_MOVE},
+        {"CheckmatedNodes", mated, "go nodes 5000", nullptr, Answer::NO_MOVE},
+        {"CheckmatedMate", mated, "go mate 2", nullptr, Answer::NO_MOVE},
+        {"CheckmatedSearchMoves", mated, "go searchmoves d1h5 depth 2", nullptr, Answer::NO_MOVE},
     };
 }
 

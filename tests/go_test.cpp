@@ -1,9 +1,14 @@
 // The go command's limits and the time budget it derives from the clocks.
+#include "movegen/movegen.h"
 #include "position/position.h"
 #include "search/search.h"
+#include "test_helpers.h"
 #include "uci/uci.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 using namespace tervane;
 
@@ -16,6 +21,14 @@ const SearchLimits& go(const char* line, const char* fen = START_FEN) {
 }
 
 constexpr const char* BLACK_TO_MOVE = "4k3/8/8/8/8/8/8/4K3 b - - 0 1";
+
+// The searchmoves list that the limits hold, as move texts.
+std::string listed_moves(const SearchLimits& limits) {
+    std::string texts;
+    for (int32_t i = 0; i < limits.search_move_count; ++i)
+        texts += (i > 0 ? " " : "") + text_of(limits.search_moves[i]);
+    return texts;
+}
 
 } // namespace
 
@@ -76,4 +89,80 @@ TEST(GoCommand, OptionWords) {
     // Only blanks separate tokens; tabs belong to the token.
     EXPECT_FALSE(go("go\tdepth 4\n").depth_limited);
     EXPECT_EQ(go("go  depth   4\n").depth_limit, 4);
+}
+
+TEST(GoCommand, NodeMateAndSearchMovesWords) {
+    struct Case {
+        const char* line;
+        uint64_t nodes;
+        int32_t mate;
+        bool no_time_limit;
+        const char* moves; // the searchmoves list kept
+    };
+    const Case cases[] = {
+        // A node or mate limit has no time limit unless a word of the clock came too.
+        {"go nodes 5000\n", 5000, 0, true, ""},
+        {"go mate 3\n", 0, 3, true, ""},
+        {"go nodes 5000 btime 1000\n", 5000, 0, false, ""},
+        {"go movetime 300 nodes 5000\n", 5000, 0, false, ""},
+        {"go winc 10 mate 2\n", 0, 2, false, ""},
+        // Their values are read as the other words' are; 0 or less means no limit.
+        {"go nodes 0\n", 0, 0, false, ""},
+        {"go nodes -5\n", 0, 0, false, ""},
+        {"go mate 0\n", 0, 0, false, ""},
+        {"go mate -3\n", 0, 0, false, ""},
+        {"go nodes\n", 0, 0, false, ""},
+        {"go nodes mate 2\n", 0, 0, false, ""},
+        {"go nodes 99999999999999999999\n", 2147483647, 0, true, ""},
+        {"go mate 99999999999\n", 0, MAX_ITERATIONS, true, ""},
+        // The list runs to the next word of the command or the end of the line; moves that
+        // are not legal here, not moves at all or repeated are left out.
+        {"go searchmoves e2e4 d2d4\n", 0, 0, false, "e2e4 d2d4"},
+        {"go searchmoves e2e5 zz e2e4 b1c3 e2e4 h7h6 depth 3\n", 0, 0, false, "e2e4 b1c3"},
+        {"go searchmoves g1f3 nodes 100\n", 100, 0, true, "g1f3"},
+        {"go searchmoves e2e4 searchmoves d2d4 infinite\n", 0, 0, true, "d2d4"},
+        {"go searchmoves e2e5 h7h6\n", 0, 0, false, ""},
+        {"go searchmoves\n", 0, 0, false, ""},
+        {"go depth searchmoves e2e4\n", 0, 0, false, ""},
+    };
+    for (const auto& c : cases) {
+        const SearchLimits& limits = go(c.line);
+        EXPECT_EQ(limits.node_limit, c.nodes) << c.line;
+        EXPECT_EQ(limits.mate_limit, c.mate) << c.line;
+        EXPECT_EQ(limits.no_time_limit, c.no_time_limit) << c.line;
+        EXPECT_EQ(listed_moves(limits), c.moves) << c.line;
+    }
+    // Later tests in this process search with the limits left here.
+    go("go\n");
+}
+
+// The root searches the listed moves in the order in which it would search them among all.
+TEST(GoCommand, SearchMovesKeepTheRootsOrder) {
+    constexpr const char* FEN =
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+    const SearchReporter reporter = search_reporter;
+    search_reporter = QUIET_REPORTER;
+    // The first iteration's order, left in the root list; with equal scores among the moves.
+    auto order_searched = [&](const std::string& line, int32_t count) {
+        set_up_position(FEN);
+        apply_go_limits(line.c_str());
+        think();
+        std::vector<std::string> order;
+        for (int32_t i = 0; i < count; ++i) order.push_back(text_of(search_state.root_moves[i]));
+        return order;
+    };
+    set_up_position(FEN);
+    MoveList legal;
+    gen_legal_moves(legal.moves.data(), legal.count);
+    const auto all = order_searched("go depth 1\n", legal.count);
+    // Every third move, listed backwards.
+    std::vector<std::string> kept;
+    std::string line = "go depth 1 searchmoves";
+    for (int32_t i = legal.count - 1; i >= 0; i -= 3) line += " " + text_of(legal.moves[i]);
+    line += "\n";
+    for (const auto& text : all)
+        if (line.find(" " + text) != std::string::npos) kept.push_back(text);
+    EXPECT_EQ(order_searched(line, static_cast<int32_t>(kept.size())), kept);
+    search_reporter = reporter;
+    go("go\n");
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,34 @@ bool starts_with(const std::string& s, std::string_view prefix) {
 bool answered(const Lines& lines) {
     return std::any_of(lines.begin(), lines.end(),
                        [](const std::string& l) { return starts_with(l, "bestmove"); });
+}
+
+// Search lines with their times and rates left out: everything else is the engine's
+// fingerprint.
+Lines without_times(Lines lines) {
+    for (auto& l : lines) {
+        for (const char* key : {" time ", " nps "}) {
+            auto at = l.find(key);
+            if (at == std::string::npos) continue;
+            auto end = l.find(' ', at + std::strlen(key));
+            l.erase(at + std::strlen(key), end - at - std::strlen(key));
+        }
+        if (starts_with(l, "info time ")) l = "info time" + l.substr(l.find(' ', 10));
+    }
+    return lines;
+}
+
+// The last line that holds `key`, or an empty one.
+std::string last_line_with(const Lines& lines, const std::string& key) {
+    for (auto l = lines.rbegin(); l != lines.rend(); ++l)
+        if (l->find(key) != std::string::npos) return *l;
+    return "";
+}
+
+// The number after `key` in the line, or -1.
+long long number_after(const std::string& line, const std::string& key) {
+    const auto at = line.find(key);
+    return at == std::string::npos ? -1 : std::stoll(line.substr(at + key.size()));
 }
 
 // The board lines and the side line of "print".
@@ -136,18 +166,7 @@ TEST(Go, FixedDepthIsDeterministicAndPlaysItsMove) {
     auto search = [&](const char* go) {
         ask(engine, "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6");
         send(engine, go);
-        Lines lines = read_until(engine, "bestmove", 60000);
-        // Times and rates vary; everything else is the engine's fingerprint.
-        for (auto& l : lines) {
-            for (const char* key : {" time ", " nps "}) {
-                auto at = l.find(key);
-                if (at == std::string::npos) continue;
-                auto end = l.find(' ', at + std::strlen(key));
-                l.erase(at + std::strlen(key), end - at - std::strlen(key));
-            }
-            if (starts_with(l, "info time ")) l = "info time" + l.substr(l.find(' ', 10));
-        }
-        return lines;
+        return without_times(read_until(engine, "bestmove", 60000));
     };
     const Lines first = search("go depth 6");
     EXPECT_EQ(search("go depth 6"), first);
@@ -166,6 +185,114 @@ TEST(Go, FixedDepthIsDeterministicAndPlaysItsMove) {
     send(engine, "go depth 4");
     read_until(engine, "bestmove", 60000);
     EXPECT_EQ(ask(engine, "print")[10], "turn: W");
+}
+
+// The limits of match managers and analysis tools, alone and with the other words: a node
+// count, a mate in so many moves, and the root moves to search. A search that ends by itself
+// prints the same lines when asked again.
+TEST(Go, NodeMateAndSearchMovesLimits) {
+    const char* start = "position startpos";
+    const char* middlegame =
+        "position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+    const char* endgame = "position fen 8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1";
+    const char* black = "position startpos moves e2e4 c7c5 g1f3";
+    const char* mate_in_1 = "position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1";
+    const char* mate_in_2 = "position fen kbK5/pp6/1P6/8/8/8/8/R7 w - - 0 1"; // Ra6! bxa6 b7#
+    const char* mate_in_3 = "position fen r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1";
+    // In check, where taking the checker mates; and where the king has a square to go to.
+    const char* checked_mate_in_1 = "position fen R3r2k/6pp/8/8/8/8/8/4K3 w - - 0 1";
+    const char* checked_no_mate_in_1 = "position fen R3r2k/7p/6p1/8/8/8/8/4K3 w - - 0 1";
+    struct Case {
+        const char* position;
+        const char* go;
+        // "stop", sent once the answer is seen held; "ponderhit", sent at once; or nullptr.
+        const char* release;
+        long long nodes; // the search ends at nodes .. nodes + 1023 counted nodes; 0: unchecked
+        int mate;        // the last score is a mate in 1 .. mate moves; -1: no mate score; 0: any
+        int iterations;  // "info time" lines; 0: unchecked
+        const char* answers; // the answer is one of these; nullptr: any
+    };
+    const Case cases[] = {
+        {start, "go nodes 1", nullptr, 1, 0, 0, nullptr},
+        {start, "go nodes 5000", nullptr, 5000, 0, 0, nullptr},
+        {start, "go nodes 200000", nullptr, 200000, 0, 0, nullptr},
+        {middlegame, "go nodes 100000", nullptr, 100000, 0, 0, nullptr},
+        {endgame, "go nodes 50000", nullptr, 50000, 0, 0, nullptr},
+        // A clock far from its end: the node limit comes first.
+        {black, "go nodes 30000 wtime 600000 btime 600000 winc 1000 binc 1000", nullptr, 30000, 0,
+         0, nullptr},
+        {start, "go depth 12 nodes 3000", nullptr, 3000, 0, 0, nullptr},
+        {start, "go nodes 1000000 depth 3", nullptr, 0, 0, 3, nullptr},
+        {start, "go nodes 5000 infinite", "stop", 5000, 0, 0, nullptr},
+        // The node limit, not a clock that never came, ends the search after ponderhit.
+        {start, "go nodes 1000000 ponder", "ponderhit", 1000000, 0, 0, nullptr},
+        // One move of several is searched as deep as asked, not answered at once.
+        {start, "go depth 6 searchmoves a2a3", nullptr, 0, 0, 6, "a2a3"},
+        {start, "go searchmoves a2a3 h2h4 depth 5", nullptr, 0, 0, 5, "a2a3 h2h4"},
+        {start, "go depth 5 searchmoves e2e5 b1c3 xyz h7h6 b1c3", nullptr, 0, 0, 5, "b1c3"},
+        {start, "go nodes 20000 searchmoves g1f3 b1c3", nullptr, 20000, 0, 0, "g1f3 b1c3"},
+        {mate_in_1, "go mate 1", nullptr, 0, 1, 2, "d1d8"},
+        {mate_in_2, "go mate 2", nullptr, 0, 2, 4, "a1a6"},
+        {mate_in_3, "go mate 3", nullptr, 0, 3, 0, "f6a6"},
+        // No mate in the moves asked for: the search ends where one would have been seen.
+        {mate_in_3, "go mate 2", nullptr, 0, 0, 4, nullptr},
+        {start, "go mate 3", nullptr, 0, -1, 6, nullptr},
+        {checked_mate_in_1, "go mate 1", nullptr, 0, 1, 1, "a8e8"},
+        {checked_no_mate_in_1, "go mate 1", nullptr, 0, -1, 1, nullptr},
+        {mate_in_2, "go mate 2 depth 3", nullptr, 0, -1, 3, nullptr},
+        {mate_in_2, "go mate 3 movetime 10000", nullptr, 0, 2, 4, "a1a6"},
+        {mate_in_2, "go mate 2 infinite", "stop", 0, 2, 4, "a1a6"},
+        {mate_in_2, "go mate 2 searchmoves b6a7 a1a2", nullptr, 0, -1, 4, "b6a7 a1a2"},
+    };
+    for (const Case& c : cases) {
+        Engine engine = started();
+        auto search = [&] {
+            ask(engine, "ucinewgame");
+            ask(engine, c.position);
+            send(engine, c.go);
+            Lines lines;
+            if (c.release != nullptr) {
+                if (std::string(c.release) == "stop") {
+                    lines = ask(engine, "");
+                    EXPECT_FALSE(answered(lines)) << c.go << ": answered before stop";
+                }
+                send(engine, c.release);
+            }
+            for (const auto& line : read_until(engine, "bestmove", 60000)) lines.push_back(line);
+            return lines;
+        };
+        const Lines lines = search();
+        ASSERT_TRUE(answered(lines)) << c.go;
+        if (c.release == nullptr) {
+            EXPECT_EQ(without_times(search()), without_times(lines)) << c.go;
+        }
+        if (c.nodes > 0) {
+            const long long nodes = number_after(last_line_with(lines, " nodes "), " nodes ");
+            EXPECT_GE(nodes, c.nodes) << c.go;
+            EXPECT_LT(nodes, c.nodes + 1024) << c.go;
+        }
+        if (c.mate > 0) {
+            const long long mate = number_after(last_line_with(lines, " score "), " score mate ");
+            EXPECT_GE(mate, 1) << c.go;
+            EXPECT_LE(mate, c.mate) << c.go;
+        }
+        if (c.mate < 0) {
+            EXPECT_EQ(last_line_with(lines, " score mate "), "") << c.go;
+        }
+        if (c.iterations > 0) {
+            EXPECT_EQ(
+                std::count_if(lines.begin(), lines.end(),
+                              [](const std::string& l) { return starts_with(l, "info time "); }),
+                c.iterations)
+                << c.go;
+        }
+        const std::string best = lines.back().substr(9);
+        if (c.answers != nullptr) {
+            EXPECT_NE((" " + std::string(c.answers) + " ").find(" " + best + " "),
+                      std::string::npos)
+                << c.go << ": " << best;
+        }
+    }
 }
 
 TEST(Go, NoLegalMoveAnswersTheNullMove) {

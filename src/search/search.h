@@ -37,6 +37,16 @@ struct SearchLimits {
     bool hold_bestmove;  // "infinite" or "ponder": answer only after stop, quit or ponderhit
     bool pondering;      // "ponder": ponderhit turns the search into a timed one
     bool quit_requested; // "quit" arrived during the search
+    // The search stops at its first clock look once it has counted this many nodes; 0: no limit.
+    uint64_t node_limit;
+    // Moves: the iterations end once one finds a mate in this many or fewer; 0: no mate search.
+    int32_t mate_limit;
+    // A node or mate limit came without the clock: no time limit, after ponderhit too.
+    bool clockless;
+    // The root searches only search_moves[0 .. search_move_count), legal moves without
+    // repeats; a count of 0: every legal move.
+    std::array<Move, MAX_MOVES> search_moves;
+    int32_t search_move_count;
     // Set by think() when the search starts, and again by ponderhit.
     uint32_t start_time; // milliseconds of the clock
     uint32_t deadline;

@@ -1,6 +1,8 @@
 #include "platform/platform.h"
 #include "search/search.h"
 
+#include <algorithm>
+
 namespace tervane {
 
 namespace {
@@ -13,6 +15,9 @@ constexpr int32_t TIME_TEST_MIN_DEPTH = 6;
 
 // Legal moves of the root, the same in every iteration of one search.
 int32_t root_move_count = 0;
+// The node limit ended the search: it stops the search as the clock does, but unlike "stop"
+// it releases no answer that "infinite" or "ponder" holds.
+bool node_limit_reached = false;
 
 uint32_t budget_ms(double budget) {
     return static_cast<uint32_t>(static_cast<int64_t>(budget));
@@ -22,12 +27,51 @@ uint32_t elapsed_ms() {
     return tick_count() - search_limits.start_time;
 }
 
+// "searchmoves": the listed root moves stay, in the order in which the root would take them
+// among all. All are picked in turn first, so that moves of equal score keep that order too;
+// the new scores keep it in the root's loop. Returns how many stay.
+int32_t keep_listed_root_moves(int32_t count) {
+    SearchState& s = search_state;
+    const SearchLimits& limits = search_limits;
+    const Move* listed = limits.search_moves.data();
+    const Move* listed_end = listed + limits.search_move_count;
+    for (int32_t i = 0; i < count; ++i)
+        pick_next_in_turn(s.root_moves.data(), s.root_scores.data(), i, count);
+    int32_t kept = 0;
+    for (int32_t i = 0; i < count; ++i)
+        if (std::find(listed, listed_end, s.root_moves[i]) != listed_end)
+            s.root_moves[kept++] = s.root_moves[i];
+    for (int32_t i = 0; i < kept; ++i) s.root_scores[i] = kept - i;
+    return kept;
+}
+
+// Moves to the mate that a score promises the side to move, 0 when it promises none.
+int32_t moves_to_mate(int32_t score) {
+    return score > MATE_REPORT_BOUND ? (MATE_SCORE - score) / 2 : 0;
+}
+
+// "go mate": whether the iteration just finished found a mate in the moves asked for or fewer,
+// or searched deep enough to have found one. The mate's last move leaves the mated side to move
+// at ply 2 * moves, and a node sees that it has no move only with depth left, so a root depth
+// of 2 * moves is the least that sees every such mate (but one that the null move prunes, in a
+// zugzwang).
+bool mate_search_done(int32_t root_depth) {
+    const int32_t moves = search_limits.mate_limit;
+    const int32_t found = moves_to_mate(search_state.best_score);
+    return (found > 0 && found <= moves) || root_depth >= 2 * moves;
+}
+
 } // namespace
 
 void poll() {
     const SearchLimits& limits = search_limits;
     // A signed difference, so that a budget below zero or a clock wrap stops at once.
     if (!limits.no_time_limit && static_cast<int32_t>(tick_count() - limits.deadline) > 0) {
+        search_state.stop_flag = true;
+        return;
+    }
+    if (limits.node_limit != 0 && pos.nodes >= limits.node_limit) {
+        node_limit_reached = true;
         search_state.stop_flag = true;
         return;
     }
@@ -75,6 +119,7 @@ int32_t search_root() {
     gen_legal_moves(s.root_moves.data(), count);
     root_move_count = count;
     score_moves(s.root_moves.data(), s.root_scores.data(), count);
+    if (search_limits.search_move_count > 0) count = keep_listed_root_moves(count);
 
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(s.root_moves.data(), s.root_scores.data(), i, count);
@@ -90,7 +135,9 @@ int32_t search_root() {
         }
         unmake_move();
         if (s.stop_flag) return 0;
-        if (count == 1) s.single_root_move = true;
+        // Only a move forced by the rules ends the search early; a move the interface chose
+        // to analyse alone is searched like any other.
+        if (root_move_count == 1) s.single_root_move = true;
         if (score <= best) continue;
 
         raise_history(move, 2 * depth);
@@ -113,6 +160,7 @@ void think() {
     if (limits.depth_limited) limits.no_time_limit = true;
     s.iteration_depth = 1;
     progress_lines = 0;
+    node_limit_reached = false;
     // The latest root line found, for a timed search too short to have shown one.
     const int32_t check_extension = note_check_status() ? 1 : 0;
     int32_t line_depth = 0, line_score = 0, line_length = 1;
@@ -138,8 +186,14 @@ void think() {
                 limits.deadline = rearmed_deadline(later);
         }
         search_reporter.iteration_end(elapsed_ms(), pos.nodes);
+        // A few reported mate scores end a search: deeper iterations would not change the
+        // answer. A mate search goes on, as a shorter quiet mate may lie behind a longer one
+        // found early along a line of checks.
+        const bool mates_enough = limits.mate_limit > 0
+                                      ? mate_search_done(s.iteration_depth + check_extension)
+                                      : s.mate_reports > 3;
         if (s.iteration_depth >= limits.depth_limit || s.stop_flag || s.single_root_move ||
-            s.mate_reports > 3)
+            mates_enough)
             break;
         if (++s.iteration_depth > MAX_ITERATIONS) break;
     }
@@ -147,10 +201,13 @@ void think() {
     // Stopped before the first root move was done: the move that was being searched first
     // is still a legal answer, and the best guess there is.
     if (s.best_move == 0 && root_move_count > 0) s.best_move = s.root_moves[0];
+    if (node_limit_reached) s.stop_flag = false;
     if (limits.hold_bestmove && !s.stop_flag) search_reporter.wait_for_release();
     // Interfaces show the score of the move they get: a search cut before its fifth
-    // iteration reports its latest line once, before the move.
-    if (!limits.depth_limited && progress_lines == 0 && line_length > 1) {
+    // iteration reports its latest line once, before the move; so does a mate search under a
+    // depth limit, whose score is its answer.
+    if ((!limits.depth_limited || limits.mate_limit > 0) && progress_lines == 0 &&
+        line_length > 1) {
         s.pv_length[1] = line_length;
         report_best_line(line_score, line_depth);
     }

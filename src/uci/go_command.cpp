@@ -1,3 +1,4 @@
+#include "movegen/movegen.h"
 #include "position/position.h"
 #include "search/search.h"
 #include "uci/input.h"
@@ -13,24 +14,33 @@ namespace tervane {
 namespace {
 
 struct GoLimits {
-    double wtime = 0, btime = 0, winc = 0, binc = 0, movestogo = 0, movetime = 0, depth = 0;
+    double wtime = 0, btime = 0, winc = 0, binc = 0, movestogo = 0, movetime = 0, depth = 0,
+           nodes = 0, mate = 0;
     bool infinite = false, ponder = false;
+    bool clock = false; // a word of the clock came, whatever its value
+    std::array<Move, MAX_MOVES> search_moves{};
+    int32_t search_move_count = 0;
 };
 
 // Option words that take a value, in the order they are tried.
 struct ValueOption {
     std::string_view word;
     double GoLimits::*field;
+    bool clock; // one of the words a time budget is made of
 };
-constexpr std::array<ValueOption, 7> VALUE_OPTIONS = {{
-    {"binc", &GoLimits::binc},
-    {"btime", &GoLimits::btime},
-    {"depth", &GoLimits::depth},
-    {"movestogo", &GoLimits::movestogo},
-    {"movetime", &GoLimits::movetime},
-    {"winc", &GoLimits::winc},
-    {"wtime", &GoLimits::wtime},
+constexpr std::array<ValueOption, 9> VALUE_OPTIONS = {{
+    {"binc", &GoLimits::binc, true},
+    {"btime", &GoLimits::btime, true},
+    {"depth", &GoLimits::depth, false},
+    {"mate", &GoLimits::mate, false},
+    {"movestogo", &GoLimits::movestogo, true},
+    {"movetime", &GoLimits::movetime, true},
+    {"nodes", &GoLimits::nodes, false},
+    {"winc", &GoLimits::winc, true},
+    {"wtime", &GoLimits::wtime, true},
 }};
+// The words without a value, which end a "searchmoves" list as the others do.
+constexpr std::array<std::string_view, 3> OTHER_WORDS = {"infinite", "ponder", "searchmoves"};
 
 // Next blank-separated token from `cursor`; empty at the end of the line. Only the blank
 // separates, so the line feed stays part of the last token.
@@ -47,17 +57,57 @@ double token_value(std::string_view token) {
     return static_cast<double>(read_integer(number));
 }
 
+// A word of the "go" command, in the middle of the line or as its last word.
+bool is_go_word(std::string_view token) {
+    if (token.ends_with('\n')) token.remove_suffix(1);
+    for (const auto& option : VALUE_OPTIONS)
+        if (token == option.word) return true;
+    return std::find(OTHER_WORDS.begin(), OTHER_WORDS.end(), token) != OTHER_WORDS.end();
+}
+
+// A move of the "searchmoves" list, read as "position" reads its moves; a move that is not
+// legal here, or repeats one before it, is left out.
+void add_search_move(GoLimits& limits, std::string_view token) {
+    if (token.ends_with('\n')) token.remove_suffix(1);
+    if (token.size() < 4 || token.size() > 5) return;
+    char text[6] = {};
+    std::memcpy(text, token.data(), token.size());
+    const Move move = text_to_move(text);
+    const auto listed = limits.search_moves.begin();
+    const auto listed_end = listed + limits.search_move_count;
+    if (move == 0 || std::find(listed, listed_end, move) != listed_end) return;
+    limits.search_moves[limits.search_move_count++] = move;
+}
+
+// The moves after "searchmoves", up to the next word of the command or the end of the line.
+// A later list replaces an earlier one, as a later value does.
+void read_search_moves(GoLimits& limits, const char*& cursor) {
+    limits.search_move_count = 0;
+    for (;;) {
+        const char* before = cursor;
+        const std::string_view token = next_token(cursor);
+        if (token.empty() || is_go_word(token)) {
+            cursor = before;
+            return;
+        }
+        add_search_move(limits, token);
+    }
+}
+
 GoLimits read_limits(const char* line) {
     GoLimits limits;
     const char* cursor = line;
     next_token(cursor); // the command word
     for (std::string_view token = next_token(cursor); !token.empty(); token = next_token(cursor)) {
-        // "infinite" and "ponder" count only as the last word of the line.
+        // "infinite" and "ponder" count only as the last word of the line. A value word takes
+        // the next token, whatever it is; "searchmoves" the moves up to the next word.
         if (token == "infinite\n") limits.infinite = true;
         if (token == "ponder\n") limits.ponder = true;
+        if (token == "searchmoves") read_search_moves(limits, cursor);
         for (const auto& option : VALUE_OPTIONS) {
             if (token != option.word) continue;
             limits.*option.field = token_value(next_token(cursor));
+            limits.clock = limits.clock || option.clock;
             break;
         }
     }
@@ -98,6 +148,15 @@ void apply_go_limits(const char* line) {
     const bool white = pos.side == 0;
     set_time_budget(white ? asked.wtime : asked.btime, white ? asked.winc : asked.binc,
                     asked.movestogo, asked.movetime);
+    limits.node_limit = asked.nodes > 0 ? static_cast<uint64_t>(asked.nodes) : 0;
+    limits.mate_limit =
+        asked.mate > 0 ? static_cast<int32_t>(std::min(asked.mate, double{MAX_ITERATIONS})) : 0;
+    // A node or mate limit ends the search by itself: without a word of the clock it has no
+    // time limit (the clock's budget would be 0); with one, whichever limit comes first.
+    limits.clockless = (limits.node_limit > 0 || limits.mate_limit > 0) && !asked.clock;
+    if (limits.clockless) limits.no_time_limit = true;
+    std::copy_n(asked.search_moves.begin(), asked.search_move_count, limits.search_moves.begin());
+    limits.search_move_count = asked.search_move_count;
     if (asked.infinite || asked.ponder) limits.no_time_limit = true;
     limits.hold_bestmove = asked.infinite || asked.ponder;
     limits.pondering = asked.ponder;

@@ -140,7 +140,7 @@ bool handle_search_line(const char* line) {
             // The opponent played the expected move: from now on our own clock runs.
             limits.pondering = false;
             limits.hold_bestmove = false;
-            limits.no_time_limit = limits.depth_limited;
+            limits.no_time_limit = limits.depth_limited || limits.clockless;
             start_search_clock(tick_count());
         }
         return true;
