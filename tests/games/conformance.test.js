@@ -240,14 +240,17 @@ describe('go with a clock', () => {
     { name: 'mate ahead', command: 'position fen 7k/4Q3/8/5K2/8/8/8/8 w - - 0 1', fen: '7k/4Q3/8/5K2/8/8/8/8 w - - 0 1' },
   ];
   // Progress lines come from the fifth iteration on; a timed search cut before it reports
-  // its latest line once, just before its move, so every clock yields a score.
+  // its latest line once, just before its move, so every clock yields a score, and so does
+  // a node or mate limit (sent as node-uci words them).
   const limits = [
     { go: { wtime: 100, btime: 100 } },
     { go: { wtime: 100, btime: 100, winc: 100, binc: 100 } },
     { go: { movetime: 200 } },
+    { go: { nodes: 20000 } },
+    { go: { mate: 2 } },
   ];
 
-  test('a short clock still yields a scored "info" line and a legal bestmove', async () => {
+  test('a short clock, a node or a mate limit yields a scored "info" line and a legal bestmove', async () => {
     const engine = new Engine(enginePath());
     try {
       await withTimeout(engine.init(), PROMPT_MS, '"uciok"');

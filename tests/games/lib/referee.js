@@ -12,6 +12,8 @@ const { moveBudgetMs } = require('./time_control');
 const READY_TIMEOUT_MS = 2000;
 const START_TIMEOUT_MS = 5000;
 const QUIT_TIMEOUT_MS = 2000;
+// A fixed-node move has no clock: this only tells a slow machine from a hung engine.
+const FIXED_NODES_TIMEOUT_MS = 30000;
 
 class Stall extends Error {}
 
@@ -95,7 +97,9 @@ class Player {
 // still answer (a late answer is a forfeit, none at all a stall). With `playOn` a flag fall
 // is recorded, the clock refilled and the game goes on, so that long games can be had
 // from an engine that loses on time. `onTiming` gets every answer's time against the
-// engine's budget and where it went (see describeTiming), a forfeited one too.
+// engine's budget and where it went (see describeTiming), a forfeited one too. With `nodes`
+// (and no `tc`) every move is asked for with "go nodes N" alone, as in a fixed-node match:
+// no clock is kept and no time judged, so that a game replays move for move.
 async function playGame({
   whiteFile,
   blackFile,
@@ -105,6 +109,7 @@ async function playGame({
   id = 'game',
   graceMs = 1000,
   playOn = false,
+  nodes = 0,
   onMove,
   onTiming,
 }) {
@@ -112,7 +117,8 @@ async function playGame({
   const chess = new Chess(opening.fen);
   for (const uci of opening.moves) chess.move(legalMove(chess, uci));
   const moves = [...opening.moves];
-  const clock = { w: tc.baseMs, b: tc.baseMs };
+  const timed = !nodes;
+  const clock = timed ? { w: tc.baseMs, b: tc.baseMs } : { w: Infinity, b: Infinity };
   const game = {
     id,
     opening: opening.name,
@@ -182,12 +188,14 @@ async function playGame({
       const started = performance.now();
       let answer;
       try {
-        answer = await withTimeout(
-          // Whole milliseconds, rounded down as interfaces do; judged on the exact clock.
-          engine.go({ wtime: Math.floor(clock.w), btime: Math.floor(clock.b), winc: tc.incMs, binc: tc.incMs }),
-          clock[side] + graceMs,
-          `"bestmove" (clock ${Math.round(clock[side])} ms + ${graceMs} ms grace)`,
-        );
+        answer = timed
+          ? await withTimeout(
+              // Whole milliseconds, rounded down as interfaces do; judged on the exact clock.
+              engine.go({ wtime: Math.floor(clock.w), btime: Math.floor(clock.b), winc: tc.incMs, binc: tc.incMs }),
+              clock[side] + graceMs,
+              `"bestmove" (clock ${Math.round(clock[side])} ms + ${graceMs} ms grace)`,
+            )
+          : await withTimeout(engine.go({ nodes }), FIXED_NODES_TIMEOUT_MS, `"bestmove" (go nodes ${nodes})`);
       } catch (error) {
         failure(side, error, '"bestmove"');
         end(null, 'aborted');
@@ -196,10 +204,10 @@ async function playGame({
       const used = (player.answeredAt ?? performance.now()) - started;
       const after = schedulerTimes(player.pid);
       const refereeAfter = schedulerTimes();
-      game.worstOverrunMs = Math.max(game.worstOverrunMs, used - clock[side]);
+      if (timed) game.worstOverrunMs = Math.max(game.worstOverrunMs, used - clock[side]);
       // Where the move's time went: the engine on a processor, the engine ready but not
       // scheduled, and the rest (the lines' way through the pipes and the referee's own delay).
-      const timing = {
+      const timing = timed && {
         ply: moves.length,
         side,
         fen,
@@ -213,7 +221,7 @@ async function playGame({
         depth: Math.max(0, ...answer.info.map((i) => i.depth ?? 0)),
         forfeit: used > clock[side],
       };
-      if (onTiming) onTiming({ game, timing });
+      if (onTiming && timed) onTiming({ game, timing });
 
       for (const info of answer.info) {
         if (!info.pv) continue;
@@ -239,7 +247,7 @@ async function playGame({
         }
         clock[side] = tc.baseMs + used; // refilled: what it used is taken off below
       }
-      clock[side] = clock[side] - used + tc.incMs;
+      if (timed) clock[side] = clock[side] - used + tc.incMs;
       chess.move(move);
       moves.push(move.lan);
       game.plies += 1;
