@@ -54,6 +54,13 @@ def cases(quick):
     yield "two searches in one game", lambda e: dialogue(
         e, ["ucinewgame", "position startpos", "go depth 7",
             "position startpos moves e2e4 e7e5", "go depth 7"])
+    # The go words as an interface may put them: repeated, spaced, in any order, with a value
+    # that is no number, "infinite" or "ponder" where they do not count; and the end of a
+    # search by its mate scores.
+    yield "odd go lines", lambda e: dialogue(
+        e, ["position startpos", "go depth 2 depth 5", "go  depth   5 wtime 100 btime 100",
+            "go wtime x depth 4", "go depth 5 infinite depth 4", "go depth 4 ponder movetime 10",
+            "position fen 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "go depth 12"])
     yield "bench 5", lambda e: bench(e, 5)
     yield "perft 5", lambda e: dialogue(e, ["perft 5"])
     if not quick:
