@@ -1,8 +1,10 @@
 #include "eval/eval.h"
+#include "search/move_picker.h"
 #include "search/search.h"
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace tervane {
 
@@ -46,21 +48,6 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
 
 namespace {
 
-// How many squares the set holds, counting no further than two.
-inline int32_t squares_up_to_two(Bitboard b) {
-    return b == 0 ? 0 : (b & (b - 1)) == 0 ? 1 : 2;
-}
-
-// The moves of `Side` known without generating them: its king's steps and its pawns' pushes
-// to empty squares, each kind counted no further than two.
-template <int Side> inline int32_t steps_and_pushes() {
-    const Bitboard empty = ~occupied_squares();
-    const Bitboard pawns = pos.colour_pieces[Side] & pos.kind_pieces[PAWN_SET];
-    const Bitboard pushes = Side == 0 ? (pawns << 8) & empty : (pawns >> 8) & empty;
-    return squares_up_to_two(king_attacks[pos.king_square[Side]] & empty) +
-           squares_up_to_two(pushes);
-}
-
 // Whether `Side`, to move after the move just made, is not in check and has two moves: then
 // its search on the last full ply extends nothing. The check test notes what make_move will
 // ask of this ply, as the search would.
@@ -89,6 +76,13 @@ inline bool is_quiet_step(Move move) {
     return (kind == MOVE_NORMAL || kind == MOVE_DOUBLE_PUSH) && pos.board[move_to(move)] == 0;
 }
 
+// last_evaluated_piece_count is the one left by the latest evaluation somewhere in the tree,
+// which is close enough to this node's material for a zugzwang guard.
+inline bool null_move_allowed(bool check, int32_t depth, bool null_ok) {
+    return !check && depth >= NULL_MOVE_MIN_DEPTH && !search_state.follow_pv && null_ok &&
+           last_evaluated_piece_count >= NULL_MOVE_MIN_PIECES;
+}
+
 } // namespace
 
 // A child searched to `depth`: below one ply straight to the quiescence search, as search_as
@@ -98,149 +92,138 @@ inline int32_t search_child(int32_t alpha, int32_t beta, int32_t depth, bool nul
     return depth < 1 ? quiesce_as<Side>(alpha, beta) : search_as<Side>(alpha, beta, depth, null_ok);
 }
 
-// The side to move is a constant of each instance, as in the quiescence search.
-template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
-    if (search_state.stop_flag) return 0;
-    if (depth < 1 || pos.ply > LAST_MOVING_PLY) return quiesce_as<Side>(alpha, beta);
+namespace {
 
-    const int32_t ply = pos.ply;
-    const bool check = note_check_status();
-    int32_t extension = check ? 1 : 0;
-    search_state.pv_length[ply] = ply;
+// The score of passing: the other side moves twice, searched shallower, with a window just
+// below beta.
+template <int Side>
+[[gnu::always_inline]] inline int32_t null_move_score(int32_t beta, int32_t depth) {
+    const int32_t ep_square = pos.ep_square;
+    const int32_t fifty = pos.fifty;
+    pos.fifty = 0;
+    pos.ep_square = 0;
+    pos.side = static_cast<uint8_t>(1 - Side);
+    const int32_t reduction = depth <= 6 ? 3 : 4;
+    const int32_t score = -search_child<1 - Side>(-beta, -beta + 1, depth - reduction, false);
+    pos.side = static_cast<uint8_t>(Side);
+    pos.ep_square = ep_square;
+    pos.fifty = fifty;
+    return score;
+}
 
-    // last_evaluated_piece_count is the one left by the latest evaluation somewhere in the tree,
-    // which is close enough to this node's material for a zugzwang guard.
-    if (!check && depth >= NULL_MOVE_MIN_DEPTH && !search_state.follow_pv && null_ok &&
-        last_evaluated_piece_count >= NULL_MOVE_MIN_PIECES) {
-        const int32_t ep_square = pos.ep_square;
-        const int32_t fifty = pos.fifty;
-        pos.fifty = 0;
-        pos.ep_square = 0;
-        pos.side = static_cast<uint8_t>(1 - Side);
-        const int32_t reduction = depth <= 6 ? 3 : 4;
-        const int32_t score = -search_child<1 - Side>(-beta, -beta + 1, depth - reduction, false);
-        pos.side = static_cast<uint8_t>(Side);
-        pos.ep_square = ep_square;
-        pos.fifty = fifty;
-        if (search_state.stop_flag) return 0;
-        if (score >= beta) return beta;
-    }
-
-    // On the last two full plies a capture or the first killer often refutes the move before:
-    // the moves that the full list would try first, as far as they are known without the quiet
-    // moves, are tried before those are generated, and only when none cuts off are they. The
-    // list then picks the same moves first, and passes over them. It scores as it would have
-    // before any move: the history that a move tried before gained is left out meanwhile; a
-    // reply's history is kept under from-squares where none of this side's pieces stands, and
-    // nothing below writes this ply's killers. Two plies from the end a move is tried before
-    // only when its reply cannot be extended, so that the reply's children are quiescence
-    // nodes, which write no history. On the line, its move is the one tried before.
-    bool on_line = search_state.follow_pv;
-    std::array<Move, MAX_EARLY_MOVES> early;
-    int32_t tried = 0;
-    uint32_t early_legal = 0; // bit i: early[i] was legal
-    // The history entries of the moves that raised alpha, and their values before.
-    std::array<int32_t, MAX_EARLY_MOVES> raised_entries;
-    std::array<int32_t, MAX_EARLY_MOVES> entries_before;
-    int32_t raised = 0;
-    if (depth <= 2 && !check) {
-        std::array<Move, MAX_CAPTURES> captures;
-        const auto taking =
-            static_cast<int32_t>(generate_captures<Side>(captures.data()) - captures.data());
-        // With a second move (of the captures, king steps and pawn pushes) the reply is not
-        // forced, and the children are not extended.
-        const int32_t early_count = taking + steps_and_pushes<Side>() >= 2
-                                        ? early_moves(captures.data(), taking, early.data())
-                                        : 0;
-        // Whether the list is scored with the line's move first: early_moves may have found it
-        // missing here, and left the line before any child could return to it.
-        on_line = search_state.follow_pv;
-        while (tried < early_count) {
-            const Move move = early[tried++];
-            if (!make_move_here<Side>(move)) continue;
-            if (depth == 2 && !reply_unextended<1 - Side>()) {
-                unmake_move();
-                --tried;
-                break;
-            }
-            early_legal |= 1U << (tried - 1);
-            count_node();
-            const int32_t score = -search_child<1 - Side>(-beta, -alpha, depth - 1, true);
+// The moves the picker hands out before the list; they are not extended (the picker hands
+// none out in check or with a single move). The node's result when one of them ends it.
+template <int Side>
+[[gnu::always_inline]] inline std::optional<int32_t>
+search_moves_before_list(MovePicker& picker, int32_t& alpha, int32_t beta, int32_t depth,
+                         bool& made_move) {
+    for (Move move; (move = next_move_before_list(picker)) != NO_MOVE;) {
+        if (!make_move_here<Side>(move)) continue;
+        if (depth == 2 && !reply_unextended<1 - Side>()) {
             unmake_move();
-            if (search_state.stop_flag) return 0;
-            if (score <= alpha) continue;
-            raised_entries[raised] = history_index(move);
-            entries_before[raised++] = search_state.history[history_index(move)];
-            if (raise_alpha(move, score, depth, alpha, beta)) return beta;
+            hand_back_to_list(picker);
+            break;
         }
+        count_node();
+        made_move = true;
+        const int32_t score = -search_child<1 - Side>(-beta, -alpha, depth - 1, true);
+        unmake_move();
+        if (search_state.stop_flag) return 0;
+        if (score <= alpha) continue;
+        keep_history_before(picker, move);
+        if (raise_alpha(move, score, depth, alpha, beta)) return beta;
     }
+    return std::nullopt;
+}
 
-    std::array<Move, MAX_MOVES> moves;
-    std::array<int32_t, MAX_MOVES> scores;
-    int32_t count = 0;
-    gen_moves(moves.data(), count);
-    // While the list is scored the history stands as before the moves tried before raised it:
-    // put back latest first, and taken up again in turn, as two promotions share an entry.
-    std::array<int32_t, MAX_EARLY_MOVES> entries_after;
-    for (int32_t r = raised - 1; r >= 0; --r) {
-        entries_after[r] = search_state.history[raised_entries[r]];
-        search_state.history[raised_entries[r]] = entries_before[r];
+// On the last full ply the children are quiescence nodes, which stand pat first: a quiet move
+// of the king to a square where it is not attacked, or of another piece from a square where it
+// cannot expose the king, leads to a stand-pat score that is known without playing the move,
+// and the child would return at once when that score refutes the move.
+template <int Side>
+[[gnu::always_inline]] inline bool refuted_without_playing(Move move, int32_t alpha,
+                                                           bool& quiet_moves_begun) {
+    const int from = move_from(move);
+    if (!(is_quiet_step(move) &&
+          (from == pos.king_square[Side] ? king_step_legal<Side>(move_to(move))
+                                         : ((pos.safe_from[pos.ply][Side] >> from) & 1) != 0)))
+        return false;
+    if (!quiet_moves_begun) {
+        begin_quiet_moves();
+        quiet_moves_begun = true;
     }
-    if (on_line) {
-        // The list scores as on the line, where the node was before the moves tried before;
-        // a reply among them may have left the line since, and the node stays where it is.
-        const bool following = search_state.follow_pv;
-        search_state.follow_pv = true;
-        score_moves(moves.data(), scores.data(), count);
-        if (tried > 0) search_state.follow_pv = following;
-    } else
-        score_moves_off_line(moves.data(), scores.data(), count);
-    for (int32_t r = 0; r < raised; ++r) search_state.history[raised_entries[r]] = entries_after[r];
-    // A forced reply costs nothing to look at more deeply. Pseudo-legal count on purpose:
-    // finding out which moves are legal would cost a make per move.
-    if (count == 1) extension = 1;
+    return score_after_quiet_move(move) <= alpha;
+}
 
-    // Children of the last full ply are quiescence nodes, which stand pat first: a quiet move
-    // of the king to a square where it is not attacked, or of another piece from a square where
-    // it cannot expose the king, leads to a stand-pat score that is known without playing the
-    // move, and the child returns at once when that score refutes the move.
-    const bool last_full_ply = depth - 1 + extension < 1;
+// The moves of the list not tried before it, each searched to `child_depth`. The node's result
+// when one of them ends it.
+template <int Side>
+[[gnu::always_inline]] inline std::optional<int32_t>
+search_listed_moves(MovePicker& picker, int32_t& alpha, int32_t beta, int32_t depth,
+                    int32_t child_depth, bool& made_move) {
+    const bool last_full_ply = child_depth < 1;
     bool quiet_moves_begun = false;
-    bool made_move = false;
-    for (int32_t i = 0; i < count; ++i) {
-        const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
-        if (i < tried) {
-            made_move = made_move || ((early_legal >> i) & 1) != 0;
+    for (Move move; (move = next_listed_move(picker)) != NO_MOVE;) {
+        if (last_full_ply && refuted_without_playing<Side>(move, alpha, quiet_moves_begun)) {
+            count_node();
+            made_move = true;
+            if (search_state.stop_flag) return 0;
             continue;
-        }
-        if (last_full_ply && is_quiet_step(move) &&
-            (move_from(move) == pos.king_square[Side]
-                 ? king_step_legal<Side>(move_to(move))
-                 : ((pos.safe_from[ply][Side] >> move_from(move)) & 1) != 0)) {
-            if (!quiet_moves_begun) {
-                begin_quiet_moves();
-                quiet_moves_begun = true;
-            }
-            if (score_after_quiet_move(move) <= alpha) {
-                count_node();
-                made_move = true;
-                if (search_state.stop_flag) return 0;
-                continue;
-            }
         }
         if (!make_move_here<Side>(move)) continue;
         count_node();
         made_move = true;
-        const int32_t score = -search_child<1 - Side>(-beta, -alpha, depth - 1 + extension, true);
+        const int32_t score = -search_child<1 - Side>(-beta, -alpha, child_depth, true);
         unmake_move();
         if (search_state.stop_flag) return 0;
         if (score <= alpha) continue;
         if (raise_alpha(move, score, depth, alpha, beta)) return beta;
     }
+    check_invariant("a node tries each of its moves once",
+                    [&] { return each_move_handed_out_once(picker); });
+    return std::nullopt;
+}
 
+} // namespace
+
+// The side to move is a constant of each instance, as in the quiescence search.
+template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
+    // Step 1. Stopped, or out of depth or plies: the quiescence search scores the node.
+    if (search_state.stop_flag) return 0;
+    if (depth < 1 || pos.ply > LAST_MOVING_PLY) return quiesce_as<Side>(alpha, beta);
+
+    // Step 2. Check, which extends the node and rules out the null move; an empty line.
+    const int32_t ply = pos.ply;
+    const bool check = note_check_status();
+    search_state.pv_length[ply] = ply;
+
+    // Step 3. Null move.
+    if (null_move_allowed(check, depth, null_ok)) {
+        const int32_t score = null_move_score<Side>(beta, depth);
+        if (search_state.stop_flag) return 0;
+        if (score >= beta) return beta;
+    }
+
+    // Step 4. The moves the list would try first, where they are known without it.
+    MovePicker picker;
+    begin_picking<Side>(picker, depth, check);
+    bool made_move = false;
+    if (const auto result = search_moves_before_list<Side>(picker, alpha, beta, depth, made_move))
+        return *result;
+
+    // Step 5. The list. A forced reply costs nothing to look at more deeply. Pseudo-legal count
+    // on purpose: finding out which moves are legal would cost a make per move.
+    generate_list(picker);
+    const int32_t extension = check || picker.count == 1 ? 1 : 0;
+
+    // Step 6. The rest of the list.
+    if (const auto result =
+            search_listed_moves<Side>(picker, alpha, beta, depth, depth - 1 + extension, made_move))
+        return *result;
+
+    // Step 7. All moves tried: the fifty-move rule, or without a legal move mate or stalemate.
     if (made_move) return pos.fifty > FIFTY_MOVE_LIMIT ? 0 : alpha;
-    if (check) return ply - MATE_SCORE;
-    return 0;
+    return check ? ply - MATE_SCORE : 0;
 }
 
 int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {

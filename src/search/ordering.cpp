@@ -58,92 +58,48 @@ std::array<KillerBonus, 3> killer_bonuses(const OrderingKeys& keys) {
     return {{{keys.killer1, KILLER1_BONUS}, {second, KILLER2_BONUS}, {third, KILLER3_BONUS}}};
 }
 
+// The bonus of `move` as a killer: each move matches one slot at most.
+int32_t killer_bonus(Move move, const std::array<KillerBonus, 3>& killers) {
+    int32_t bonus = 0;
+    for (const KillerBonus& killer : killers) bonus += move == killer.move ? killer.bonus : 0;
+    return bonus;
+}
+
 // Adds a bonus to the score of `move`, if the list holds it.
 void add_bonus(const Move* moves, int32_t* scores, int32_t count, Move move, int32_t bonus) {
     const int32_t i = first_holding(moves, 0, count, move);
     if (i < count) scores[i] += bonus;
 }
 
+// Below this many moves a list (the captures before the whole list) compares each move with
+// the killers; a longer one looks for each killer in the list, which holds each move once.
+constexpr int32_t SHORT_LIST = 8;
+
 } // namespace
 
-// A list holds each move once, so rather than comparing every move with the killers, each
-// killer is looked for in the list.
 void score_moves_off_line(const Move* moves, int32_t* scores, int32_t count) {
     const OrderingKeys keys = ordering_keys();
+    const std::array<KillerBonus, 3> killers = killer_bonuses(keys);
+    if (count < SHORT_LIST) {
+        for (int32_t i = 0; i < count; ++i)
+            scores[i] = base_score(moves[i]) + history_part(moves[i], keys) +
+                        killer_bonus(moves[i], killers);
+        return;
+    }
     for (int32_t i = 0; i < count; ++i)
         scores[i] = base_score(moves[i]) + history_part(moves[i], keys);
-    for (const KillerBonus& killer : killer_bonuses(keys))
+    for (const KillerBonus& killer : killers)
         if (killer.move != 0) add_bonus(moves, scores, count, killer.move, killer.bonus);
 }
 
-namespace {
-
-int32_t early_moves_off_line(const Move* captures, int32_t count, Move* out,
-                             const OrderingKeys& keys) {
-    const int32_t history_ceiling = search_state.history_max >> keys.history_shift;
-    // No quiet move scores more than a first killer's bonus on the highest history.
-    const int32_t quiet_ceiling = QUIET_BASE + KILLER1_BONUS + history_ceiling;
-    const std::array<KillerBonus, 3> killers = killer_bonuses(keys);
-    // The captures best first, equal ones in the list's order; en passant scores as a quiet
-    // move and is left to the list.
-    std::array<Move, MAX_CAPTURES> ranked;
-    std::array<int32_t, MAX_CAPTURES> scores;
-    int32_t ranked_count = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        const Move move = captures[i];
-        if (move_kind(move) == MOVE_EN_PASSANT) continue;
-        int32_t score = exchange_value(move) + history_part(move, keys);
-        for (const KillerBonus& killer : killers)
-            if (move == killer.move) score += killer.bonus;
-        int32_t j = ranked_count++;
-        for (; j > 0 && scores[j - 1] < score; --j) {
-            scores[j] = scores[j - 1];
-            ranked[j] = ranked[j - 1];
-        }
-        scores[j] = score;
-        ranked[j] = move;
-    }
-    // The list's first pick is the first of the best, as it keeps the captures' order. A later
-    // pick is known only when its score stands alone: among equal ones the list's choice
-    // depends on where the earlier picks moved the moves they displaced.
-    int32_t length = 0;
-    for (; length < ranked_count && length < MAX_EARLY_MOVES; ++length) {
-        if (scores[length] <= quiet_ceiling) return length;
-        if (length > 0 && length + 1 < ranked_count && scores[length + 1] == scores[length])
-            return length;
-        out[length] = ranked[length];
-    }
-    // After every capture, the first killer when it outranks every other quiet move (those
-    // score at most the second killer's bonus on the highest history).
-    const Move killer = keys.killer1;
-    if (length == ranked_count && length < MAX_EARLY_MOVES && killer != 0 &&
-        KILLER1_BONUS + history_part(killer, keys) > KILLER2_BONUS + history_ceiling &&
-        lists_quiet_move(killer))
-        out[length++] = killer;
-    return length;
-}
-
-} // namespace
-
-int32_t early_moves(const Move* captures, int32_t count, Move* out) {
+QuietScoreBounds quiet_score_bounds() {
     const OrderingKeys keys = ordering_keys();
-    if (!search_state.follow_pv) return early_moves_off_line(captures, count, out, keys);
-    // On the line its move goes first, if the list holds it; without it the list scores as off
-    // the line, and score_moves would leave the line before any move is tried.
-    const Move expected = keys.expected;
-    bool listed = first_holding(captures, 0, count, expected) < count;
-    if (!listed && pos.board[move_to(expected)] == 0) {
-        // Whether castling or a promotion is listed, only the list knows.
-        const int kind = move_kind(expected);
-        if (kind != MOVE_NORMAL && kind != MOVE_DOUBLE_PUSH && kind != MOVE_EN_PASSANT) return 0;
-        listed = lists_quiet_move(expected);
-    }
-    if (listed) {
-        out[0] = expected;
-        return 1;
-    }
-    search_state.follow_pv = false;
-    return early_moves_off_line(captures, count, out, keys);
+    // No quiet move's history part is above the highest entry's.
+    const int32_t history_ceiling = search_state.history_max >> keys.history_shift;
+    const Move killer = keys.killer1;
+    return {QUIET_BASE + KILLER1_BONUS + history_ceiling,
+            QUIET_BASE + KILLER2_BONUS + history_ceiling,
+            killer != 0 ? QUIET_BASE + KILLER1_BONUS + history_part(killer, keys) : NO_QUIET_SCORE};
 }
 
 void score_moves(const Move* moves, int32_t* scores, int32_t count) {

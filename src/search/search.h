@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 namespace tervane {
 
@@ -133,15 +134,17 @@ void score_moves(const Move* moves, int32_t* scores, int32_t count);
 // score_moves for a node that is off the previous iteration's line (follow_pv was false when
 // the node began), whatever follow_pv says now.
 void score_moves_off_line(const Move* moves, int32_t* scores, int32_t count);
-// The moves that score_moves would rank first, as far as they are known without the quiet moves,
-// from `captures[0 .. count)` (generate_captures' list, in gen_moves' order). On the line, its
-// move when the list holds it; when it does not, the node leaves the line (follow_pv turns
-// false, as score_moves would turn it) and goes on as off it. Off the line, the captures that
-// outrank every quiet move, in the list's order while it is certain, and after all of them the
-// first killer when it outranks every other quiet move. Writes at most MAX_EARLY_MOVES to `out`
-// and returns how many.
-constexpr int32_t MAX_EARLY_MOVES = 8;
-int32_t early_moves(const Move* captures, int32_t count, Move* out);
+// What score_moves_off_line would give the quiet moves of a list now (moves to an empty square,
+// en passant included): none scores above `highest`, none but the first killer above
+// `highest_but_first_killer`, and the first killer scores `first_killer` (NO_QUIET_SCORE when
+// there is none).
+constexpr int32_t NO_QUIET_SCORE = std::numeric_limits<int32_t>::min();
+struct QuietScoreBounds {
+    int32_t highest;
+    int32_t highest_but_first_killer;
+    int32_t first_killer;
+};
+QuietScoreBounds quiet_score_bounds();
 void score_captures(const Move* moves, int32_t* scores, int32_t count);
 // pick_next_in_turn (search/pick.h): picks the best-scored move of moves[i .. count) and swaps it
 // to moves[i], for a loop that picks i = 0, 1, 2, ... in turn from one list.
