@@ -14,7 +14,7 @@ template <int Side> uint64_t count_leaves() {
     for (const Move *move = list.moves.data(), *end = move + list.count; move != end; ++move) {
         if (!make_move<Side>(*move)) continue;
         ++total;
-        unmake_move_here();
+        unmake_move<Inlining::ALWAYS>();
     }
     return total;
 }
@@ -29,7 +29,7 @@ template <int Side> [[gnu::noinline]] uint64_t perft_as(int depth) {
     for (int32_t i = 0; i < list.count; ++i) {
         if (!make_move<Side>(list.moves[i])) continue;
         total += perft_as<1 - Side>(depth - 1);
-        unmake_move_here();
+        unmake_move<Inlining::ALWAYS>();
     }
     return total;
 }

@@ -10,7 +10,6 @@ namespace tervane {
 
 namespace {
 
-constexpr int32_t LAST_MOVING_PLY = MAX_PLY - 1;
 constexpr int32_t NULL_MOVE_MIN_DEPTH = 4;
 // Too few pieces and zugzwang makes passing a real option, so the null move lies.
 constexpr int32_t NULL_MOVE_MIN_PIECES = 5;
@@ -43,8 +42,6 @@ void take_child_line(Move move) {
     for (int32_t j = ply + 1; j < child_end; ++j) line[j] = child_line[j];
     search_state.pv_length[ply] = child_end;
 }
-
-template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 
 namespace {
 
@@ -83,16 +80,12 @@ inline bool null_move_allowed(bool check, int32_t depth, bool null_ok) {
            last_evaluated_piece_count >= NULL_MOVE_MIN_PIECES;
 }
 
-} // namespace
-
-// A child searched to `depth`: below one ply straight to the quiescence search, as search_as
+// A child searched to `depth`: below one ply straight to the quiescence search, as search
 // would go itself, without entering it (most children of the last full ply are such).
 template <int Side>
 inline int32_t search_child(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
-    return depth < 1 ? quiesce_as<Side>(alpha, beta) : search_as<Side>(alpha, beta, depth, null_ok);
+    return depth < 1 ? quiesce<Side>(alpha, beta) : search<Side>(alpha, beta, depth, null_ok);
 }
-
-namespace {
 
 // The score of passing: the other side moves twice, searched shallower, with a window just
 // below beta.
@@ -118,7 +111,7 @@ template <int Side>
 search_moves_before_list(MovePicker& picker, int32_t& alpha, int32_t beta, int32_t depth,
                          bool& made_move) {
     for (Move move; (move = next_move_before_list(picker)) != NO_MOVE;) {
-        if (!make_move_here<Side>(move)) continue;
+        if (!make_move<Side, Inlining::ALWAYS>(move)) continue;
         if (depth == 2 && !reply_unextended<1 - Side>()) {
             unmake_move();
             hand_back_to_list(picker);
@@ -170,7 +163,7 @@ search_listed_moves(MovePicker& picker, int32_t& alpha, int32_t beta, int32_t de
             if (search_state.stop_flag) return 0;
             continue;
         }
-        if (!make_move_here<Side>(move)) continue;
+        if (!make_move<Side, Inlining::ALWAYS>(move)) continue;
         count_node();
         made_move = true;
         const int32_t score = -search_child<1 - Side>(-beta, -alpha, child_depth, true);
@@ -186,11 +179,12 @@ search_listed_moves(MovePicker& picker, int32_t& alpha, int32_t beta, int32_t de
 
 } // namespace
 
-// The side to move is a constant of each instance, as in the quiescence search.
-template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
+// A node of the main search. The side to move is a constant of each instance, as in the
+// quiescence search, so that the generators and make_move are chosen without a test.
+template <int Side> int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
     // Step 1. Stopped, or out of depth or plies: the quiescence search scores the node.
     if (search_state.stop_flag) return 0;
-    if (depth < 1 || pos.ply > LAST_MOVING_PLY) return quiesce_as<Side>(alpha, beta);
+    if (depth < 1 || pos.ply > LAST_MOVING_PLY) return quiesce<Side>(alpha, beta);
 
     // Step 2. Check, which extends the node and rules out the null move; an empty line.
     const int32_t ply = pos.ply;
@@ -227,8 +221,8 @@ template <int Side> int32_t search_as(int32_t alpha, int32_t beta, int32_t depth
 }
 
 int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok) {
-    return pos.side == 0 ? search_as<0>(alpha, beta, depth, null_ok)
-                         : search_as<1>(alpha, beta, depth, null_ok);
+    return pos.side == 0 ? search<0>(alpha, beta, depth, null_ok)
+                         : search<1>(alpha, beta, depth, null_ok);
 }
 
 // Only the root asks: inside the tree the keys are not kept up to date.

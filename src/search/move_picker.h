@@ -13,6 +13,7 @@
 // the list.
 #pragma once
 
+#include "movegen/captures.h"
 #include "platform/build_config.h"
 #include "search/search.h"
 

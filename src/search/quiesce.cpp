@@ -1,14 +1,8 @@
 #include "eval/eval.h"
+#include "movegen/captures.h"
 #include "search/search.h"
 
 namespace tervane {
-
-namespace {
-
-// Deepest ply from which a move may still be made: the undo stack ends at MAX_PLY.
-constexpr int32_t LAST_MOVING_PLY = MAX_PLY - 1;
-
-} // namespace
 
 template <int Side> int32_t quiesce_standing(int32_t alpha, int32_t beta, int32_t stand);
 
@@ -41,7 +35,7 @@ template <int Side> int32_t quiesce_standing(int32_t alpha, int32_t beta, int32_
     bool made_move = false;
     for (int32_t i = 0; i < count; ++i) {
         const Move move = pick_next_in_turn(moves.data(), scores.data(), i, count);
-        if (!make_move_here<Side>(move)) continue;
+        if (!make_move<Side, Inlining::ALWAYS>(move)) continue;
         count_node();
         made_move = true;
         const int32_t score = -quiesce_node<1 - Side>(-beta, -alpha);
@@ -56,15 +50,15 @@ template <int Side> int32_t quiesce_standing(int32_t alpha, int32_t beta, int32_
     return made_move ? alpha : stand;
 }
 
-template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta) {
+template <int Side> int32_t quiesce(int32_t alpha, int32_t beta) {
     return quiesce_node<Side>(alpha, beta);
 }
 
-template int32_t quiesce_as<0>(int32_t alpha, int32_t beta);
-template int32_t quiesce_as<1>(int32_t alpha, int32_t beta);
+template int32_t quiesce<0>(int32_t alpha, int32_t beta);
+template int32_t quiesce<1>(int32_t alpha, int32_t beta);
 
 int32_t quiesce(int32_t alpha, int32_t beta) {
-    return pos.side == 0 ? quiesce_as<0>(alpha, beta) : quiesce_as<1>(alpha, beta);
+    return pos.side == 0 ? quiesce<0>(alpha, beta) : quiesce<1>(alpha, beta);
 }
 
 } // namespace tervane

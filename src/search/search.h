@@ -2,7 +2,6 @@
 // ordering. It prints nothing: it reports through the SearchReporter the front end sets.
 #pragma once
 
-#include "movegen/captures.h"
 #include "movegen/movegen.h"
 #include "position/position.h"
 #include "search/pick.h"
@@ -13,8 +12,11 @@
 
 namespace tervane {
 
-// Per-ply tables cover every ply the search can reach: the main search stops making
-// moves above ply 127 and the quiescence search returns at once above it.
+// Deepest ply from which a move may still be made: the undo stack ends at MAX_PLY. Beyond it
+// both searches score the node statically.
+constexpr int32_t LAST_MOVING_PLY = MAX_PLY - 1;
+// Per-ply tables cover every ply the search can reach: neither search makes a move beyond
+// LAST_MOVING_PLY, and the quiescence search returns at once there.
 constexpr int SEARCH_PLIES = MAX_PLY + 2;
 constexpr int MAX_ITERATIONS = 64;
 // The clock is looked at every 1024 nodes, so that a short budget is not overrun by more
@@ -113,11 +115,13 @@ void think();
 int32_t search_root();
 // A new best line at the root, passed on to the reporter.
 void report_best_line(int32_t score, int32_t depth);
+// The searches of a node below the root, for the side to move: alpha-beta and the quiescence
+// search. Each has an instance for either side, which its loops call.
 int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
-int32_t repetition_count();
+template <int Side> int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 int32_t quiesce(int32_t alpha, int32_t beta);
-// quiesce for `Side`, the side to move.
-template <int Side> int32_t quiesce_as(int32_t alpha, int32_t beta);
+template <int Side> int32_t quiesce(int32_t alpha, int32_t beta);
+int32_t repetition_count();
 
 // Where a move's count is kept in SearchState::history: one entry per from- and to-square,
 // the move's own low bits, so that reading it costs no arithmetic.
