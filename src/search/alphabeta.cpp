@@ -1,5 +1,6 @@
 #include "eval/eval.h"
 #include "search/move_picker.h"
+#include "search/quiesce.h"
 #include "search/search.h"
 
 #include <algorithm>

@@ -116,11 +116,11 @@ int32_t search_root();
 // A new best line at the root, passed on to the reporter.
 void report_best_line(int32_t score, int32_t depth);
 // The searches of a node below the root, for the side to move: alpha-beta and the quiescence
-// search. Each has an instance for either side, which its loops call.
+// search. Each has an instance for either side to move, which the loops of the search call
+// (quiesce<Side> is in search/quiesce.h).
 int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 template <int Side> int32_t search(int32_t alpha, int32_t beta, int32_t depth, bool null_ok);
 int32_t quiesce(int32_t alpha, int32_t beta);
-template <int Side> int32_t quiesce(int32_t alpha, int32_t beta);
 int32_t repetition_count();
 
 // Where a move's count is kept in SearchState::history: one entry per from- and to-square,
