@@ -126,31 +126,59 @@ void clear_game() {
     rebuild_board_sets();
 }
 
-void count_material() {
-    pos.material = {0, 0};
-    for (const PieceCode piece : pos.board) {
-        if (piece == 0) continue;
-        if (piece & WHITE)
-            pos.material[0] += piece_value[piece];
-        else
-            pos.material[1] -= piece_value[piece];
-    }
-    rebuild_board_sets();
-}
+namespace {
 
-void rebuild_board_sets() {
-    pos.colour_pieces = {};
-    pos.kind_pieces = {};
-    pos.square_score = 0;
-    pos.safe_from.fill({});
+// The square sets and sums kept beside the board, as the board says they are.
+struct BoardSums {
+    std::array<Bitboard, 2> colour_pieces;
+    std::array<Bitboard, 6> kind_pieces;
+    std::array<int32_t, 2> material;
+    int32_t square_score;
+};
+
+BoardSums sums_of_board() {
+    BoardSums sums{};
     for (Square s = 0; s < 64; ++s) {
         const PieceCode piece = pos.board[s];
         if (piece == 0) continue;
         const int colour = (piece & WHITE) ? 0 : 1;
-        pos.colour_pieces[colour] |= bit(s);
-        pos.kind_pieces[kind_set[piece]] |= bit(s);
-        pos.square_score += square_value(piece, s);
+        sums.colour_pieces[colour] |= bit(s);
+        sums.kind_pieces[kind_set[piece]] |= bit(s);
+        sums.material[colour] += colour == 0 ? piece_value[piece] : -piece_value[piece];
+        sums.square_score += square_value(piece, s);
     }
+    return sums;
+}
+
+} // namespace
+
+void count_material() {
+    pos.material = sums_of_board().material;
+    rebuild_board_sets();
+}
+
+void rebuild_board_sets() {
+    const BoardSums sums = sums_of_board();
+    pos.colour_pieces = sums.colour_pieces;
+    pos.kind_pieces = sums.kind_pieces;
+    pos.square_score = sums.square_score;
+    pos.safe_from.fill({});
+}
+
+BoardDrift board_drift() {
+    const BoardSums sums = sums_of_board();
+    BoardDrift drift{};
+    for (int side = 0; side < 2; ++side) {
+        drift.colour_pieces[side] = pos.colour_pieces[side] ^ sums.colour_pieces[side];
+        drift.material[side] = pos.material[side] - sums.material[side];
+        const bool has_king = (sums.kind_pieces[KING_SET] & sums.colour_pieces[side]) != 0;
+        drift.king_astray[side] =
+            has_king && pos.board[pos.king_square[side]] != (side == 0 ? W_KING : B_KING);
+    }
+    for (int kind = 0; kind < 6; ++kind)
+        drift.kind_pieces[kind] = pos.kind_pieces[kind] ^ sums.kind_pieces[kind];
+    drift.square_score = pos.square_score - sums.square_score;
+    return drift;
 }
 
 void print_board() {

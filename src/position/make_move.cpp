@@ -9,6 +9,7 @@ bool make_move(Move move) {
 }
 
 void commit_move(Move move) {
+    const BoardDrift drift = detail::drift_when_checked();
     if (pos.side == 0)
         detail::play_on_board<0>(move);
     else
@@ -21,6 +22,8 @@ void commit_move(Move move) {
         pos.root_ply = kept;
     }
     pos.safe_from.fill({});
+    check_invariant("commit_move keeps the square sets in step with the board",
+                    [&] { return board_drift() == drift; });
     pos.hash_history[pos.root_ply] = compute_key();
     pos.root_ply += 1;
 }

@@ -4,6 +4,7 @@
 // same function, out of line, for a side to move known only at run time.
 #pragma once
 
+#include "platform/build_config.h"
 #include "position/check_tests.h"
 #include "position/move.h"
 #include "position/piece_square_tables.h"
@@ -167,8 +168,18 @@ template <int Mover> [[gnu::noinline]] bool left_king_attacked(Move move, int p)
     return line_only ? king_exposed_from<Mover>(from) : king_attacked<Mover>();
 }
 
+// In the checked build the drift between the board and the sets kept beside it, which make and
+// unmake leave as it was; elsewhere nothing is looked at.
+inline BoardDrift drift_when_checked() {
+    if constexpr (CHECKED_BUILD)
+        return board_drift();
+    else
+        return {};
+}
+
 // unmake_move's body.
 [[gnu::always_inline]] inline void take_back() {
+    const BoardDrift drift = drift_when_checked();
     const int p = --pos.ply;
     const UndoRecord& undo = pos.undo_stack[p];
     std::memcpy(static_cast<BoardState*>(&pos), &undo.state, sizeof(BoardState));
@@ -199,6 +210,8 @@ template <int Mover> [[gnu::noinline]] bool left_king_attacked(Move move, int p)
     }
     b[from] = b[to];
     b[to] = undo.captured;
+    check_invariant("unmake_move keeps the square sets in step with the board",
+                    [&] { return board_drift() == drift; });
 }
 
 // take_back, compiled in or called as the compiler sees fit.
@@ -208,6 +221,7 @@ inline void take_back_as_compiler_sees_fit() {
 
 // make_move's body.
 template <int Mover> [[gnu::always_inline]] inline bool play(Move move) {
+    const BoardDrift drift = drift_when_checked();
     const int p = pos.ply;
     UndoRecord& undo = pos.undo_stack[p];
     std::memcpy(&undo.state, static_cast<const BoardState*>(&pos), sizeof(BoardState));
@@ -227,6 +241,8 @@ template <int Mover> [[gnu::always_inline]] inline bool play(Move move) {
     }
     pos.side = static_cast<uint8_t>(1 - Mover);
     pos.safe_from[p + 1] = {};
+    check_invariant("make_move keeps the square sets in step with the board",
+                    [&] { return board_drift() == drift; });
     return true;
 }
 

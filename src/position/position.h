@@ -150,6 +150,19 @@ void count_material();
 void clear_game();
 // The square sets and sums kept beside the board, rebuilt from it.
 void rebuild_board_sets();
+// How far the square sets, the material and piece-square sums and the king squares kept beside
+// the board are from what the board says: nothing, unless code that placed pieces by hand (or
+// set a sum on purpose) left them so. Make and unmake keep them in step with the board, so the
+// drift stays what it was. The position is left as it is.
+struct BoardDrift {
+    std::array<Bitboard, 2> colour_pieces; // the squares where set and board differ
+    std::array<Bitboard, 6> kind_pieces;
+    std::array<int32_t, 2> material; // what is kept less what the board holds
+    int32_t square_score;
+    std::array<bool, 2> king_astray; // the side has a king, and king_square names another square
+    bool operator==(const BoardDrift&) const = default;
+};
+BoardDrift board_drift();
 void print_board();
 
 // keys.cpp

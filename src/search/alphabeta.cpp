@@ -155,7 +155,7 @@ template <int Side>
 [[gnu::always_inline]] inline std::optional<int32_t>
 search_listed_moves(MovePicker& picker, int32_t& alpha, int32_t beta, int32_t depth,
                     int32_t child_depth, bool& made_move) {
-    const bool last_full_ply = child_depth < 1;
+    const bool last_full_ply = USE_QUIET_SCORES && child_depth < 1;
     bool quiet_moves_begun = false;
     for (Move move; (move = next_listed_move(picker)) != NO_MOVE;) {
         if (last_full_ply && refuted_without_playing<Side>(move, alpha, quiet_moves_begun)) {
