@@ -11,7 +11,7 @@ enum class Listed : uint8_t { YES, NO, UNKNOWN };
 // Whether the list will hold `move`, from the captures (which the list holds in full) and, for a
 // quiet move, from the generator's own test. Castling and quiet promotions only the list knows.
 Listed list_holds(Move move, const MovePicker& picker) {
-    if (first_holding(picker.captures.data(), 0, picker.capture_count, move) < picker.capture_count)
+    if (first_holding(picker.moves.data(), 0, picker.capture_count, move) < picker.capture_count)
         return Listed::YES;
     if (pos.board[move_to(move)] != 0) return Listed::NO;
     const int kind = move_kind(move);
@@ -40,7 +40,7 @@ void choose_first_stage(MovePicker& picker, int32_t taking) {
             break;
         }
     }
-    score_moves_off_line(picker.captures.data(), picker.capture_scores.data(), taking);
+    score_moves_off_line(picker.moves.data(), picker.scores.data(), taking);
     picker.quiet_bounds = quiet_score_bounds();
     picker.stage = PickStage::WINNING_CAPTURES;
 }

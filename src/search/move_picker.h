@@ -51,12 +51,12 @@ struct MovePicker {
     std::array<int32_t, MAX_EARLY_MOVES> raised_entries;
     std::array<int32_t, MAX_EARLY_MOVES> entries_before;
 
-    // The stages before the list.
+    // The stages before the list. Until the list is generated, its arrays hold the captures
+    // (generate_captures' list, in gen_moves' order) and their scores (score_moves_off_line's):
+    // one frame of the search holds no second list.
     Move line_move;
     QuietScoreBounds quiet_bounds;
     int32_t capture_count;
-    std::array<Move, MAX_CAPTURES> captures; // generate_captures' list, in gen_moves' order
-    std::array<int32_t, MAX_CAPTURES> capture_scores; // as score_moves_off_line scores them
 
     // The list.
     int32_t count;
@@ -85,7 +85,7 @@ template <int Side> inline int32_t steps_and_pushes() {
 }
 
 // The first stage of a node off or on the line, from the `taking` captures generated into
-// picker.captures (move_picker.cpp). May leave the line, as score_moves would.
+// picker.moves (move_picker.cpp). May leave the line, as score_moves would.
 void choose_first_stage(MovePicker& picker, int32_t taking);
 
 // Starts picking the moves of `Side`, the side to move, at a node of `depth` (not in check when
@@ -97,7 +97,7 @@ template <int Side>
     picker.raised = 0;
     if constexpr (USE_EARLY_MOVES) {
         if (depth <= 2 && !check) {
-            Move* const captures = picker.captures.data();
+            Move* const captures = picker.moves.data();
             const auto taking = static_cast<int32_t>(generate_captures<Side>(captures) - captures);
             // With a second move (of the captures, king steps and pawn pushes) the node is not
             // extended, and its moves before the list are searched as deep as the list's.
@@ -122,8 +122,8 @@ namespace detail {
     const int32_t i = picker.tried;
     const int32_t count = picker.capture_count;
     if (i == count || i == MAX_EARLY_MOVES) return NO_MOVE;
-    int32_t* const scores = picker.capture_scores.data();
-    const Move move = pick_next_in_turn(picker.captures.data(), scores, i, count);
+    int32_t* const scores = picker.scores.data();
+    const Move move = pick_next_in_turn(picker.moves.data(), scores, i, count);
     const int32_t score = scores[i];
     if (score <= picker.quiet_bounds.highest) return NO_MOVE;
     if (i > 0 && first_holding(scores, i + 1, count, score) < count) return NO_MOVE;
@@ -137,8 +137,7 @@ namespace detail {
     const int32_t score = picker.quiet_bounds.first_killer;
     if (i == MAX_EARLY_MOVES || score <= picker.quiet_bounds.highest_but_first_killer) return false;
     const int32_t count = picker.capture_count;
-    if (i < count && detail::highest_score(picker.capture_scores.data(), i, count) >= score)
-        return false;
+    if (i < count && detail::highest_score(picker.scores.data(), i, count) >= score) return false;
     return lists_quiet_move(search_state.killer1[pos.ply]);
 }
 
