@@ -4,13 +4,16 @@
 
 #include <array>
 #include <bit>
+#include <concepts>
 #include <cstdint>
 
 namespace tervane {
 
 using Bitboard = uint64_t; // bit s stands for Square s
 
-constexpr Bitboard bit(int s) {
+// The set of one square, from a signed or an unsigned index (make and unmake index their
+// tables unsigned).
+template <std::integral Index> constexpr Bitboard bit(Index s) {
     return Bitboard{1} << s;
 }
 

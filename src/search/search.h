@@ -30,6 +30,14 @@ constexpr int32_t NEG_INFINITY = -1000000;
 // Scores beyond this bound (either sign) are mates, reported in moves.
 constexpr int32_t MATE_REPORT_BOUND = 999744;
 
+// The moves to the mate that a score beyond MATE_REPORT_BOUND promises: positive when the side
+// to move mates, negative when it is mated; 0 for any other score.
+constexpr int32_t mate_in_moves(int32_t score) {
+    if (score > MATE_REPORT_BOUND) return (MATE_SCORE - score) / 2;
+    if (score < -MATE_REPORT_BOUND) return -((score + MATE_SCORE) / 2);
+    return 0;
+}
+
 // What "go" asks for, and the clock of the search it starts.
 struct SearchLimits {
     int32_t depth_limit; // 0: as deep as the iterations go
@@ -59,8 +67,8 @@ extern SearchLimits search_limits;
 
 // The search's own tables and results.
 struct SearchState {
-    std::array<int32_t, 64 * 64> history; // by history_index
-    int32_t history_max;                  // the largest entry of history
+    std::array<int32_t, std::size_t{64} * 64> history; // by history_index
+    int32_t history_max;                               // the largest entry of history
     std::array<std::array<Move, SEARCH_PLIES>, SEARCH_PLIES> pv_table;
     std::array<int32_t, SEARCH_PLIES> pv_length;
     std::array<Move, SEARCH_PLIES> killer1;

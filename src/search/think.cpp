@@ -45,11 +45,6 @@ int32_t keep_listed_root_moves(int32_t count) {
     return kept;
 }
 
-// Moves to the mate that a score promises the side to move, 0 when it promises none.
-int32_t moves_to_mate(int32_t score) {
-    return score > MATE_REPORT_BOUND ? (MATE_SCORE - score) / 2 : 0;
-}
-
 // "go mate": whether the iteration just finished found a mate in the moves asked for or fewer,
 // or searched deep enough to have found one. The mate's last move leaves the mated side to move
 // at ply 2 * moves, and a node sees that it has no move only with depth left, so a root depth
@@ -57,7 +52,7 @@ int32_t moves_to_mate(int32_t score) {
 // zugzwang).
 bool mate_search_done(int32_t root_depth) {
     const int32_t moves = search_limits.mate_limit;
-    const int32_t found = moves_to_mate(search_state.best_score);
+    const int32_t found = mate_in_moves(search_state.best_score);
     return (found > 0 && found <= moves) || root_depth >= 2 * moves;
 }
 

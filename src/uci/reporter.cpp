@@ -18,13 +18,10 @@ int32_t nodes_per_second(uint32_t elapsed, uint64_t nodes) {
 
 void print_best_line(int32_t score, int32_t depth, uint32_t elapsed, uint64_t nodes,
                      const Move* line, int32_t length) {
-    if (score > MATE_REPORT_BOUND) {
-        std::printf("info depth %d score mate %d ", depth, (MATE_SCORE - score) / 2);
-    } else if (score < -MATE_REPORT_BOUND) {
-        std::printf("info depth %d score mate %d ", depth, -((score + MATE_SCORE) / 2));
-    } else {
+    if (score > MATE_REPORT_BOUND || score < -MATE_REPORT_BOUND)
+        std::printf("info depth %d score mate %d ", depth, mate_in_moves(score));
+    else
         std::printf("info depth %d score cp %d ", depth, score);
-    }
     std::printf("time %d nodes %llu nps %d pv ", static_cast<int>(elapsed),
                 static_cast<unsigned long long>(nodes), nodes_per_second(elapsed, nodes));
     char text[6];
