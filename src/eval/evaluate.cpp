@@ -11,6 +11,7 @@
 // of positions. The quiescence search asks for a windowed form that may stop at a bound.
 #include "eval/eval.h"
 
+#include "eval/weights.h"
 #include "position/move.h"
 #include "position/piece_square_tables.h"
 #include "position/position.h"
@@ -42,10 +43,15 @@ constexpr int rank_of(Square s) {
 // Bit counts. Most x86-64 processors count bits in one instruction, but the portable build
 // may not assume it: there evaluate is compiled twice and the processor's answer, asked once
 // at start-up, picks the version. Without the instruction, sets that seldom hold more than a
-// square or two are counted bit by bit, larger ones in parallel.
-template <bool Popcnt> inline int32_t few_bits(Bitboard b) {
-    if constexpr (Popcnt) {
+// square or two are counted bit by bit, larger ones in parallel. A rule applied to one piece
+// counts a set of at most one square, which is a test.
+enum class Counting { POPCNT, PORTABLE, AT_MOST_ONE };
+
+template <Counting C> inline int32_t few_bits(Bitboard b) {
+    if constexpr (C == Counting::POPCNT) {
         return std::popcount(b);
+    } else if constexpr (C == Counting::AT_MOST_ONE) {
+        return b != 0 ? 1 : 0;
     } else {
         int32_t n = 0;
         for (; b != 0; b &= b - 1) ++n;
@@ -53,14 +59,14 @@ template <bool Popcnt> inline int32_t few_bits(Bitboard b) {
     }
 }
 
-template <bool Popcnt> inline int32_t many_bits(Bitboard b) {
-    if constexpr (Popcnt) {
-        return std::popcount(b);
-    } else {
+template <Counting C> inline int32_t many_bits(Bitboard b) {
+    if constexpr (C == Counting::PORTABLE) {
         b = b - ((b >> 1) & 0x5555555555555555ULL);
         b = (b & 0x3333333333333333ULL) + ((b >> 2) & 0x3333333333333333ULL);
         b = (b + (b >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
         return static_cast<int32_t>((b * 0x0101010101010101ULL) >> 56);
+    } else {
+        return few_bits<C>(b);
     }
 }
 
@@ -114,12 +120,12 @@ inline int rear_black_rank(Bitboard black_pawns, int padded_file) {
 
 // Sum over the files of n * (n - 1) for n pawns of one colour on the file: every pawn of a
 // file with n pawns is charged n - 1.
-template <bool Popcnt> inline int32_t doubled_charge(Bitboard pawns) {
+template <Counting C> inline int32_t doubled_charge(Bitboard pawns) {
     Bitboard doubled = pawns & north_fill(pawns << 8); // pawns with another one behind them
     int32_t charge = 0;
     while (doubled != 0) {
         const Bitboard file = file_mask(file_of(lowest_square(doubled)));
-        const int32_t n = few_bits<Popcnt>(pawns & file);
+        const int32_t n = few_bits<C>(pawns & file);
         charge += n * (n - 1);
         doubled &= ~file;
     }
@@ -170,7 +176,7 @@ constexpr Bitboard files_of(uint8_t files) {
     return Bitboard{files} * FILE_A;
 }
 
-template <bool Popcnt>
+template <Counting C>
 void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     e.not_white_pawns = ~white_pawns;
     e.black_pawns = black_pawns;
@@ -207,10 +213,10 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
         // rank 7.
         const Bitboard backward =
             white_pawns & ~isolated & ~white_beside_up & ~(rank_mask(6) | rank_mask(7));
-        isolated_count -= few_bits<Popcnt>(isolated);
-        fixed -=
-            10 * few_bits<Popcnt>(backward) + 15 * few_bits<Popcnt>(backward & ~black_pawn_files);
-        if (white_pawns & (white_up << 8)) fixed -= 4 * doubled_charge<Popcnt>(white_pawns);
+        isolated_count -= few_bits<C>(isolated);
+        fixed -= BACKWARD_PAWN * few_bits<C>(backward) +
+                 BACKWARD_PAWN_OPEN_FILE * few_bits<C>(backward & ~black_pawn_files);
+        if (white_pawns & (white_up << 8)) fixed -= DOUBLED_PAWN * doubled_charge<C>(white_pawns);
         // Passed: no black pawn ahead on its own or a neighbouring file, and above rank 1.
         Bitboard passed = white_pawns & ~((black_down | black_beside_down) >> 8) & ~RANK_1;
         e.passed = passed;
@@ -219,10 +225,10 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
             const int f = file_of(s), r = rank_of(s);
             passed_ranks += r;
             if (!((isolated >> s) & 1)) {
-                fixed += 25;
+                fixed += PASSED_PAWN_NOT_ISOLATED;
                 if (r - rear_white_rank(white_pawns, f) == 1 ||
                     r - rear_white_rank(white_pawns, f + 2) == 1)
-                    fixed += 30;
+                    fixed += PASSED_PAWN_SUPPORTED;
             }
         }
     }
@@ -231,10 +237,10 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
         const Bitboard isolated = black_pawns & ~sideways(black_pawn_files);
         const Bitboard backward =
             black_pawns & ~isolated & ~black_beside_down & ~(rank_mask(0) | rank_mask(1));
-        isolated_count += few_bits<Popcnt>(isolated);
-        fixed +=
-            10 * few_bits<Popcnt>(backward) + 15 * few_bits<Popcnt>(backward & ~white_pawn_files);
-        if (black_pawns & (black_down >> 8)) fixed += 4 * doubled_charge<Popcnt>(black_pawns);
+        isolated_count += few_bits<C>(isolated);
+        fixed += BACKWARD_PAWN * few_bits<C>(backward) +
+                 BACKWARD_PAWN_OPEN_FILE * few_bits<C>(backward & ~white_pawn_files);
+        if (black_pawns & (black_down >> 8)) fixed += DOUBLED_PAWN * doubled_charge<C>(black_pawns);
         Bitboard passed = black_pawns & ~((white_up | white_beside_up) << 8) & ~RANK_8;
         e.passed |= passed;
         while (passed != 0) {
@@ -242,15 +248,15 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
             const int f = file_of(s), r = rank_of(s);
             passed_ranks -= 7 - r;
             if (!((isolated >> s) & 1)) {
-                fixed -= 25;
+                fixed -= PASSED_PAWN_NOT_ISOLATED;
                 if (rear_black_rank(black_pawns, f) - r == 1 ||
                     rear_black_rank(black_pawns, f + 2) - r == 1)
-                    fixed -= 30;
+                    fixed -= PASSED_PAWN_SUPPORTED;
             }
         }
     }
-    e.structure = {fixed + 8 * isolated_count + 12 * passed_ranks,
-                   fixed + 20 * isolated_count + 16 * passed_ranks};
+    e.structure = {fixed + ISOLATED_PAWN[0] * isolated_count + PASSED_PAWN_RANK[0] * passed_ranks,
+                   fixed + ISOLATED_PAWN[1] * isolated_count + PASSED_PAWN_RANK[1] * passed_ranks};
 
     // Knights in front of an enemy pawn that no enemy pawn can chase away (step 9): no enemy
     // pawn on a neighbouring file further up the board (for white; down for black). The
@@ -268,19 +274,19 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     const int f = file_of(king), r = rank_of(king);
     int32_t p = 0;
     const Bitboard own_file = white_pawns & file_mask(f);
-    if (own_file == 0) p -= 40;
-    if ((black_pawns & file_mask(f)) == 0) p -= 40;
+    if (own_file == 0) p -= KING_FILE_WITHOUT_OWN_PAWN;
+    if ((black_pawns & file_mask(f)) == 0) p -= KING_FILE_WITHOUT_ENEMY_PAWN;
     const int own_rear = rear_white_rank(white_pawns, f + 1);
     if (own_file != 0 && r < own_rear)
-        p += 4 * (r - own_rear) + 4;
+        p -= SHIELD_OWN_FILE_PER_RANK * (own_rear - r - 1);
     else
-        p -= 12;
+        p -= SHIELD_PAWN_MISSING;
     for (const int x : {f + 2, f}) { // the sentinel files read "no pawn"
         const int rear = rear_white_rank(white_pawns, x);
         if ((white_pawns & padded_files[x]) != 0 && r < rear)
-            p += 3 * (r - rear) + 3;
+            p -= SHIELD_SIDE_FILE_PER_RANK * (rear - r - 1);
         else
-            p -= 12;
+            p -= SHIELD_PAWN_MISSING;
     }
     return p;
 }
@@ -291,19 +297,19 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     const int f = file_of(king), r = rank_of(king);
     int32_t p = 0;
     const Bitboard own_file = black_pawns & file_mask(f);
-    if (own_file == 0) p += 40;
-    if ((white_pawns & file_mask(f)) == 0) p += 40;
+    if (own_file == 0) p += KING_FILE_WITHOUT_OWN_PAWN;
+    if ((white_pawns & file_mask(f)) == 0) p += KING_FILE_WITHOUT_ENEMY_PAWN;
     const int own_rear = rear_black_rank(black_pawns, f + 1);
     if (own_file != 0 && r > own_rear)
-        p += 4 * (r - own_rear) - 4;
+        p += SHIELD_OWN_FILE_PER_RANK * (r - own_rear - 1);
     else
-        p += 12;
+        p += SHIELD_PAWN_MISSING;
     for (const int x : {f + 2, f}) {
         const int rear = rear_black_rank(black_pawns, x);
         if ((black_pawns & padded_files[x]) != 0 && r > rear)
-            p += 3 * (r - rear) - 3;
+            p += SHIELD_SIDE_FILE_PER_RANK * (r - rear - 1);
         else
-            p += 12;
+            p += SHIELD_PAWN_MISSING;
     }
     return p;
 }
@@ -311,7 +317,7 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
 // The pawn terms of a pawn structure met for the first time: kept out of the evaluation's
 // straight path, which then needs fewer registers. Compiled once for each way of counting bits,
 // like evaluate (below).
-template <bool Popcnt>
+template <Counting C>
 void refill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns);
 
 // The middlegame terms of a king of the colour of `king` on `s`, white's view: its table value
@@ -343,93 +349,125 @@ constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
 // The phase (step 3), from the material sums as make and unmake keep them.
 inline bool in_middlegame(Bitboard white, Bitboard black, Bitboard queens) {
     const bool both_queens = ((white & queens) != 0) & ((black & queens) != 0);
-    const int32_t threshold = both_queens ? 1900 : 2160;
+    const int32_t threshold = both_queens ? MIDDLEGAME_MATERIAL_WITH_QUEENS : MIDDLEGAME_MATERIAL;
     return (static_cast<int>(pos.material[0] >= threshold) |
             static_cast<int>(pos.material[1] <= -threshold)) != 0;
 }
 
-constexpr Bitboard CENTRE_FILES = FILE_A << 2 | FILE_A << 3;
+// The rules that the evaluation and the quiet-move scores share, white's view. A rule that
+// counts pieces is given the pieces of both colours and weighs the difference of the counts;
+// applied to one piece, it is given that piece and no piece of the other colour, and counts
+// sets of at most one square.
 
-// The terms that the pawns decide for the other pieces, white's view, each from the pawn entry
-// of the position's pawns.
-// Bishops on their first two ranks hemmed in by their own pawns.
-template <bool Popcnt>
-inline int32_t hemmed_bishop_terms(const PawnEntry& e, Bitboard white_bishops,
-                                   Bitboard black_bishops) {
-    if (((white_bishops | black_bishops) & e.hemmed_bishops) == 0) return 0;
-    constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
-    constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
-    return -30 * (few_bits<Popcnt>(white_bishops & e.hemmed_bishops & WHITE_BACK_RANKS) -
-                  few_bits<Popcnt>(black_bishops & e.hemmed_bishops & BLACK_BACK_RANKS));
+constexpr Bitboard CENTRE_FILES = file_mask(2) | file_mask(3);
+constexpr Bitboard WHITE_BACK_RANKS = rank_mask(0) | rank_mask(1);
+constexpr Bitboard BLACK_BACK_RANKS = rank_mask(6) | rank_mask(7);
+
+// `weight` for each square of `white`, less `weight` for each square of `black`.
+template <Counting C> inline int32_t counted(int32_t weight, Bitboard white, Bitboard black) {
+    return weight * (few_bits<C>(white) - few_bits<C>(black));
 }
 
-// Endgame: a passed pawn with a piece in front of it.
-template <bool Popcnt>
-inline int32_t blocked_passer_terms(const PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns,
+// Each bishop of a side past its first: the set without its lowest square.
+template <Counting C>
+inline int32_t bishop_pair_terms(Bitboard white_bishops, Bitboard black_bishops) {
+    return counted<C>(BISHOP_PAIR, white_bishops & (white_bishops - 1),
+                      black_bishops & (black_bishops - 1));
+}
+
+// Bishops on the squares of their back ranks that the pawn entry found hemmed in by their own
+// pawns.
+template <Counting C>
+inline int32_t hemmed_bishop_terms(Bitboard white_bishops, Bitboard black_bishops,
+                                   Bitboard hemmed) {
+    return counted<C>(-HEMMED_BISHOP, white_bishops & hemmed & WHITE_BACK_RANKS,
+                      black_bishops & hemmed & BLACK_BACK_RANKS);
+}
+
+// Knights on the outpost squares that the pawn entry found for their colour.
+template <Counting C>
+inline int32_t outpost_terms(Bitboard white_knights, Bitboard black_knights,
+                             const std::array<Bitboard, 2>& outposts) {
+    const Bitboard white = white_knights & outposts[0];
+    const Bitboard black = black_knights & outposts[1];
+    return counted<C>(KNIGHT_OUTPOST, white, black) +
+           counted<C>(CENTRAL_KNIGHT_OUTPOST, white & CENTRE_FILES, black & CENTRE_FILES);
+}
+
+// Endgame: passed pawns with a piece in front of them, given the squares in front of each
+// colour's passed pawns.
+template <Counting C>
+inline int32_t blocked_passer_terms(Bitboard white_fronts, Bitboard black_fronts,
                                     Bitboard occupied) {
-    if (e.passed == 0) return 0;
-    return 20 * (few_bits<Popcnt>(e.passed & black_pawns & (occupied << 8)) -
-                 few_bits<Popcnt>(e.passed & white_pawns & (occupied >> 8)));
+    return counted<C>(-BLOCKED_PASSED_PAWN, white_fronts & occupied, black_fronts & occupied);
+}
+inline Bitboard white_passer_fronts(const PawnEntry& e, Bitboard white_pawns) {
+    return (e.passed & white_pawns) << 8;
+}
+inline Bitboard black_passer_fronts(const PawnEntry& e, Bitboard black_pawns) {
+    return (e.passed & black_pawns) >> 8;
 }
 
-// Knights on outposts: 32 on the c- and d-files, 20 elsewhere.
-template <bool Popcnt>
-inline int32_t outpost_terms(const PawnEntry& e, Bitboard white_knights, Bitboard black_knights) {
-    const Bitboard white_outposts = white_knights & e.outposts[0];
-    const Bitboard black_outposts = black_knights & e.outposts[1];
-    return 20 * (few_bits<Popcnt>(white_outposts) - few_bits<Popcnt>(black_outposts)) +
-           12 * (few_bits<Popcnt>(white_outposts & CENTRE_FILES) -
-                 few_bits<Popcnt>(black_outposts & CENTRE_FILES));
-}
-
-// Middlegame: a rook on h1 (h8) shut in by its castled king on f1 or g1 (f8 or g8), with its own
-// pawn on h2 or h3 (h7 or h6); white's view.
-inline int32_t white_shut_in_rook(Bitboard white_rooks, Square white_king, Bitboard white_pawns) {
-    constexpr Bitboard F1_G1 = bit(F1) | bit(G1);
-    return (white_rooks & bit(H1)) && (bit(white_king) & F1_G1) &&
-                   (white_pawns & (bit(H2) | bit(H3)))
-               ? -45
-               : 0;
-}
-inline int32_t black_shut_in_rook(Bitboard black_rooks, Square black_king, Bitboard black_pawns) {
-    constexpr Bitboard F8_G8 = bit(F8) | bit(G8);
-    return (black_rooks & bit(H8)) && (bit(black_king) & F8_G8) &&
-                   (black_pawns & (bit(H7) | bit(H6)))
-               ? 45
-               : 0;
-}
-
-// A bishop on g2 (g7) with its king on g1 (g8): FIANCHETTO_BONUS for that side.
-constexpr int32_t FIANCHETTO_BONUS = 15;
-inline bool fianchettoed(Bitboard bishops, Square king, Square bishop_square, Square king_square) {
-    return (bishops & bit(bishop_square)) != 0 && king == king_square;
-}
-inline int32_t fianchetto_bonus(Bitboard bishops, Square king, Square bishop_square,
-                                Square king_square) {
-    return fianchettoed(bishops, king, bishop_square, king_square) ? FIANCHETTO_BONUS : 0;
+// Rooks on files without own pawns, more without any pawn.
+template <Counting C>
+inline int32_t rook_file_terms(Bitboard white_rooks, Bitboard black_rooks,
+                               Bitboard white_pawn_files, Bitboard black_pawn_files) {
+    const Bitboard white = white_rooks & ~white_pawn_files;
+    const Bitboard black = black_rooks & ~black_pawn_files;
+    return counted<C>(ROOK_HALF_OPEN_FILE, white, black) +
+           counted<C>(ROOK_OPEN_FILE - ROOK_HALF_OPEN_FILE, white & ~black_pawn_files,
+                      black & ~white_pawn_files);
 }
 
 // What a rook on the seventh rank (a black one on the second) gains, by the phase and whether
 // the enemy king stands on its back rank; a queen there gains only in the endgame with that
 // king on its back rank.
-constexpr int32_t far_rank_rook_bonus(bool middlegame, bool enemy_king_on_back_rank) {
-    return middlegame ? 20 : (enemy_king_on_back_rank ? 60 : 10);
+constexpr int32_t rook_on_seventh_bonus(bool middlegame, bool enemy_king_on_back_rank) {
+    if (middlegame) return ROOK_ON_SEVENTH[0];
+    return enemy_king_on_back_rank ? ROOK_ON_SEVENTH_KING_ON_EIGHTH : ROOK_ON_SEVENTH[1];
 }
-constexpr int32_t FAR_RANK_QUEEN_BONUS = 50;
-constexpr int32_t far_rank_queen_bonus(bool middlegame, bool enemy_king_on_back_rank) {
-    return !middlegame && enemy_king_on_back_rank ? FAR_RANK_QUEEN_BONUS : 0;
+constexpr int32_t queen_on_seventh_bonus(bool middlegame, bool enemy_king_on_back_rank) {
+    return !middlegame && enemy_king_on_back_rank ? QUEEN_ON_SEVENTH : 0;
+}
+// Rooks or queens of one colour on that rank, with the bonus above.
+template <Counting C> inline int32_t far_rank_bonus(Bitboard pieces_on_far_rank, int32_t bonus) {
+    return bonus * few_bits<C>(pieces_on_far_rank);
+}
+
+// A bishop on g2 (g7) with its king on g1 (g8).
+inline bool fianchettoed(Bitboard bishops, Square king, Square bishop_square, Square king_square) {
+    return (bishops & bit(bishop_square)) != 0 && king == king_square;
+}
+inline int32_t fianchetto_bonus(Bitboard bishops, Square king, Square bishop_square,
+                                Square king_square) {
+    return fianchettoed(bishops, king, bishop_square, king_square) ? FIANCHETTO : 0;
+}
+
+// Middlegame: a rook on h1 (h8) shut in by its castled king on f1 or g1 (f8 or g8) with its
+// own pawn on h2 or h3 (h7 or h6).
+inline int32_t white_shut_in_rook(Bitboard white_rooks, Square white_king, Bitboard white_pawns) {
+    return (white_rooks & bit(H1)) != 0 && (bit(white_king) & (bit(F1) | bit(G1))) != 0 &&
+                   (white_pawns & (bit(H2) | bit(H3))) != 0
+               ? -SHUT_IN_ROOK
+               : 0;
+}
+inline int32_t black_shut_in_rook(Bitboard black_rooks, Square black_king, Bitboard black_pawns) {
+    return (black_rooks & bit(H8)) != 0 && (bit(black_king) & (bit(F8) | bit(G8))) != 0 &&
+                   (black_pawns & (bit(H7) | bit(H6))) != 0
+               ? -SHUT_IN_ROOK
+               : 0;
 }
 
 // The evaluation; with Bounded, a score that only has to compare with alpha and beta as the
 // full score does (see evaluate_within).
-template <bool Popcnt, bool Bounded>
+template <Counting C, bool Bounded>
 [[gnu::always_inline]] inline int32_t evaluate_with(int32_t alpha, int32_t beta) {
     // The pawn entry first: on a miss it is filled by a call, and little is kept across it.
     const Bitboard white_pawns = pos.colour_pieces[0] & pos.kind_pieces[PAWN_SET];
     const Bitboard black_pawns = pos.colour_pieces[1] & pos.kind_pieces[PAWN_SET];
     PawnEntry& e = pawn_slot(white_pawns, black_pawns);
     if (!holds_pawns(e, white_pawns, black_pawns)) [[unlikely]]
-        refill_pawn_entry<Popcnt>(e, white_pawns, black_pawns);
+        refill_pawn_entry<C>(e, white_pawns, black_pawns);
 
     const auto& kinds = pos.kind_pieces;
     const Bitboard white = pos.colour_pieces[0];
@@ -466,7 +504,7 @@ template <bool Popcnt, bool Bounded>
     const Bitboard knights = kinds[KNIGHT_SET];
     const Bitboard bishops = kinds[BISHOP_SET];
     // Step 11: knights, bishops, rooks and queens of both colours.
-    last_evaluated_piece_count = many_bits<Popcnt>(knights | bishops | rooks | queens);
+    last_evaluated_piece_count = many_bits<C>(knights | bishops | rooks | queens);
 
     // Piece-square tables of pawns, knights, bishops and queens (step 2), kept up to date by
     // make and unmake; the pawn structure (steps 5 and 6) from the pawn table.
@@ -478,16 +516,16 @@ template <bool Popcnt, bool Bounded>
     const bool white_king_on_rank_1 = white_king < 8;
     const bool black_king_on_rank_8 = black_king >= 56;
 
-    // The bishop pair (step 2). A set without its lowest square holds the bishops past the first.
+    // The bishop pair (step 2).
     const Bitboard white_bishops = white & bishops;
     const Bitboard black_bishops = black & bishops;
-    p += 20 * (few_bits<Popcnt>(white_bishops & (white_bishops - 1)) -
-               few_bits<Popcnt>(black_bishops & (black_bishops - 1)));
+    p += bishop_pair_terms<C>(white_bishops, black_bishops);
     // Fianchetto, and hemmed in by their own pawns: seldom met, and then for many evaluations
     // in a row.
-    if (fianchettoed(white_bishops, white_king, G2, G1)) p += FIANCHETTO_BONUS;
-    if (fianchettoed(black_bishops, black_king, G7, G8)) p -= FIANCHETTO_BONUS;
-    p += hemmed_bishop_terms<Popcnt>(e, white_bishops, black_bishops);
+    if (fianchettoed(white_bishops, white_king, G2, G1)) p += FIANCHETTO;
+    if (fianchettoed(black_bishops, black_king, G7, G8)) p -= FIANCHETTO;
+    if ((bishops & e.hemmed_bishops) != 0)
+        p += hemmed_bishop_terms<C>(white_bishops, black_bishops, e.hemmed_bishops);
 
     // Kings (step 10): in the middlegame table and shelter, remembered in the pawn entry for
     // one pair of squares.
@@ -495,12 +533,16 @@ template <bool Popcnt, bool Bounded>
     const bool king_terms_known = !middlegame || e.king_squares == king_squares;
     if (!middlegame) {
         p += king_endgame_table[white_king] - king_endgame_table[black_king];
-        p += blocked_passer_terms<Popcnt>(e, white_pawns, black_pawns, white | black);
+        if (e.passed != 0)
+            p += blocked_passer_terms<C>(white_passer_fronts(e, white_pawns),
+                                         black_passer_fronts(e, black_pawns), white | black);
         // Queens on the seventh rank (black: second) with the enemy king on its back rank.
         if (black_king_on_rank_8)
-            p += FAR_RANK_QUEEN_BONUS * few_bits<Popcnt>(white & queens & rank_mask(6));
+            p += far_rank_bonus<C>(white & queens & rank_mask(6),
+                                   queen_on_seventh_bonus(false, black_king_on_rank_8));
         if (white_king_on_rank_1)
-            p -= FAR_RANK_QUEEN_BONUS * few_bits<Popcnt>(black & queens & rank_mask(1));
+            p -= far_rank_bonus<C>(black & queens & rank_mask(1),
+                                   queen_on_seventh_bonus(false, white_king_on_rank_1));
     } else if (king_terms_known) {
         p += e.king_terms[0] + e.king_terms[1];
     }
@@ -522,10 +564,10 @@ template <bool Popcnt, bool Bounded>
         const int32_t once = middlegame ? (king_terms_known ? 45 : 167) : 0;
         const int32_t king_tables =
             king_terms_known ? 0 : king_table_white[white_king] - king_table_black[black_king];
-        const int32_t white_up = rook_gain * few_bits<Popcnt>(white_rooks) +
-                                 32 * few_bits<Popcnt>(white_knights & e.outposts[0]) + once;
-        const int32_t white_down = rook_gain * few_bits<Popcnt>(black_rooks) +
-                                   32 * few_bits<Popcnt>(black_knights & e.outposts[1]) + once;
+        const int32_t white_up = rook_gain * few_bits<C>(white_rooks) +
+                                 32 * few_bits<C>(white_knights & e.outposts[0]) + once;
+        const int32_t white_down = rook_gain * few_bits<C>(black_rooks) +
+                                   32 * few_bits<C>(black_knights & e.outposts[1]) + once;
         // The least and the most that the full score can be, for the side to move.
         const int32_t negate = -static_cast<int32_t>(pos.side);
         const int32_t known =
@@ -538,25 +580,18 @@ template <bool Popcnt, bool Bounded>
     }
 
     // Rooks (step 8): on the seventh rank, and on files without own pawns.
-    const int32_t seventh_bonus = far_rank_rook_bonus(middlegame, black_king_on_rank_8);
-    const int32_t second_bonus = far_rank_rook_bonus(middlegame, white_king_on_rank_1);
-    p += seventh_bonus * few_bits<Popcnt>(white_rooks & rank_mask(6));
-    p -= second_bonus * few_bits<Popcnt>(black_rooks & rank_mask(1));
-    {
-        // 25 on a file without any pawn, 20 with only enemy pawns.
-        const Bitboard white_pawn_files = files_of(e.files[0]);
-        const Bitboard black_pawn_files = files_of(e.files[1]);
-        const Bitboard white_open = white_rooks & ~white_pawn_files;
-        const Bitboard black_open = black_rooks & ~black_pawn_files;
-        p += 20 * (few_bits<Popcnt>(white_open) - few_bits<Popcnt>(black_open)) +
-             5 * (few_bits<Popcnt>(white_open & ~black_pawn_files) -
-                  few_bits<Popcnt>(black_open & ~white_pawn_files));
-    }
+    p += far_rank_bonus<C>(white_rooks & rank_mask(6),
+                           rook_on_seventh_bonus(middlegame, black_king_on_rank_8)) -
+         far_rank_bonus<C>(black_rooks & rank_mask(1),
+                           rook_on_seventh_bonus(middlegame, white_king_on_rank_1));
+    const Bitboard white_pawn_files = files_of(e.files[0]);
+    const Bitboard black_pawn_files = files_of(e.files[1]);
+    p += rook_file_terms<C>(white_rooks, black_rooks, white_pawn_files, black_pawn_files);
 
-    p += outpost_terms<Popcnt>(e, white_knights, black_knights);
+    p += outpost_terms<C>(white_knights, black_knights, e.outposts);
 
     if (middlegame) {
-        p += white_shut_in_rook(white_rooks, white_king, white_pawns) +
+        p += white_shut_in_rook(white_rooks, white_king, white_pawns) -
              black_shut_in_rook(black_rooks, black_king, black_pawns);
         if (!king_terms_known)
             p += refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
@@ -570,28 +605,28 @@ template <bool Popcnt, bool Bounded>
 #if defined(__x86_64__) || defined(_M_X64)
 template <>
 [[gnu::target("popcnt"), gnu::noinline]] void
-refill_pawn_entry<true>(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
-    fill_pawn_entry<true>(e, white_pawns, black_pawns);
+refill_pawn_entry<Counting::POPCNT>(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
+    fill_pawn_entry<Counting::POPCNT>(e, white_pawns, black_pawns);
 }
 
 template <>
-[[gnu::noinline]] void refill_pawn_entry<false>(PawnEntry& e, Bitboard white_pawns,
-                                                Bitboard black_pawns) {
-    fill_pawn_entry<false>(e, white_pawns, black_pawns);
+[[gnu::noinline]] void refill_pawn_entry<Counting::PORTABLE>(PawnEntry& e, Bitboard white_pawns,
+                                                             Bitboard black_pawns) {
+    fill_pawn_entry<Counting::PORTABLE>(e, white_pawns, black_pawns);
 }
 
 [[gnu::target("popcnt")]] int32_t evaluate_popcnt() {
-    return evaluate_with<true, false>(0, 0);
+    return evaluate_with<Counting::POPCNT, false>(0, 0);
 }
 [[gnu::target("popcnt")]] int32_t evaluate_within_popcnt(int32_t alpha, int32_t beta) {
-    return evaluate_with<true, true>(alpha, beta);
+    return evaluate_with<Counting::POPCNT, true>(alpha, beta);
 }
 
 int32_t evaluate_portable() {
-    return evaluate_with<false, false>(0, 0);
+    return evaluate_with<Counting::PORTABLE, false>(0, 0);
 }
 int32_t evaluate_within_portable(int32_t alpha, int32_t beta) {
-    return evaluate_with<false, true>(alpha, beta);
+    return evaluate_with<Counting::PORTABLE, true>(alpha, beta);
 }
 
 bool processor_counts_bits() {
@@ -615,32 +650,32 @@ namespace {
 // refill_pawn_entry in the version for this processor, for callers outside evaluate.
 void refill_pawn_entry_for_processor(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     if (has_popcnt)
-        refill_pawn_entry<true>(e, white_pawns, black_pawns);
+        refill_pawn_entry<Counting::POPCNT>(e, white_pawns, black_pawns);
     else
-        refill_pawn_entry<false>(e, white_pawns, black_pawns);
+        refill_pawn_entry<Counting::PORTABLE>(e, white_pawns, black_pawns);
 }
 
 } // namespace
 #else
 template <>
-[[gnu::noinline]] void refill_pawn_entry<true>(PawnEntry& e, Bitboard white_pawns,
-                                               Bitboard black_pawns) {
-    fill_pawn_entry<true>(e, white_pawns, black_pawns);
+[[gnu::noinline]] void refill_pawn_entry<Counting::POPCNT>(PawnEntry& e, Bitboard white_pawns,
+                                                           Bitboard black_pawns) {
+    fill_pawn_entry<Counting::POPCNT>(e, white_pawns, black_pawns);
 }
 
 void refill_pawn_entry_for_processor(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
-    refill_pawn_entry<true>(e, white_pawns, black_pawns);
+    refill_pawn_entry<Counting::POPCNT>(e, white_pawns, black_pawns);
 }
 
 } // namespace
 
 // 64-bit ARM and WebAssembly count bits in one instruction on every processor.
 int32_t evaluate() {
-    return evaluate_with<true, false>(0, 0);
+    return evaluate_with<Counting::POPCNT, false>(0, 0);
 }
 
 int32_t evaluate_within(int32_t alpha, int32_t beta) {
-    return evaluate_with<true, true>(alpha, beta);
+    return evaluate_with<Counting::POPCNT, true>(alpha, beta);
 }
 #endif
 
@@ -655,11 +690,10 @@ struct QuietMoves {
     Square white_king, black_king;
     std::array<Bitboard, 2> outposts;
     Bitboard hemmed_bishops;
-    std::array<Bitboard, 2> open_files;      // files without pawns of that colour
-    Bitboard fully_open;                     // files without any pawn
-    std::array<int32_t, 2> far_rank_bonus;   // a rook on the seventh rank (second for black)
-    std::array<bool, 2> shut_in_rook_square; // middlegame, king on f1/g1 (f8/g8), pawn on h2/h3
-    std::array<int32_t, 2> queen_bonus;      // a queen on the seventh rank (second for black)
+    std::array<Bitboard, 2> pawn_files; // files with pawns of that colour
+    std::array<int32_t, 2> rook_bonus;  // a rook on the seventh rank (second for black)
+    std::array<Bitboard, 2> pawns;
+    std::array<int32_t, 2> queen_bonus; // a queen on the seventh rank (second for black)
     // The squares in front of the passed pawns of each colour (endgame only): a piece arriving
     // there blocks one, a piece leaving unblocks it.
     std::array<Bitboard, 2> passer_fronts;
@@ -678,18 +712,25 @@ QuietMoves quiet;
                                                  Bitboard white_pawns, Bitboard black_pawns,
                                                  bool middlegame) {
     const auto& kinds = pos.kind_pieces;
+    constexpr Counting C = Counting::PORTABLE;
+    const Bitboard bishops = kinds[BISHOP_SET];
     const int32_t p =
         e.structure[middlegame ? 0 : 1] +
-        hemmed_bishop_terms<false>(e, white & kinds[BISHOP_SET], black & kinds[BISHOP_SET]) +
-        outpost_terms<false>(e, white & kinds[KNIGHT_SET], black & kinds[KNIGHT_SET]);
+        (((bishops & e.hemmed_bishops) != 0)
+             ? hemmed_bishop_terms<C>(white & bishops, black & bishops, e.hemmed_bishops)
+             : 0) +
+        outpost_terms<C>(white & kinds[KNIGHT_SET], black & kinds[KNIGHT_SET], e.outposts);
     if (!middlegame)
-        return p + blocked_passer_terms<false>(e, white_pawns, black_pawns, white | black);
+        return p + (e.passed != 0 ? blocked_passer_terms<C>(white_passer_fronts(e, white_pawns),
+                                                            black_passer_fronts(e, black_pawns),
+                                                            white | black)
+                                  : 0);
     const Square white_king = pos.king_square[0], black_king = pos.king_square[1];
     const int32_t king_terms =
         e.king_squares == king_squares_key(white_king, black_king)
             ? e.king_terms[0] + e.king_terms[1]
             : refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
-    return p + king_terms + white_shut_in_rook(white & kinds[ROOK_SET], white_king, white_pawns) +
+    return p + king_terms + white_shut_in_rook(white & kinds[ROOK_SET], white_king, white_pawns) -
            black_shut_in_rook(black & kinds[ROOK_SET], black_king, black_pawns);
 }
 
@@ -711,40 +752,40 @@ int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
 
 // The terms of one knight, bishop, rook or queen on `s`, white's view, as evaluate counts them.
 [[gnu::always_inline]] inline int32_t piece_terms(PieceCode piece, Square s) {
+    constexpr Counting ONE = Counting::AT_MOST_ONE;
     const Bitboard b = bit(s);
     switch (piece) {
     case W_KNIGHT:
-        return (b & quiet.outposts[0]) != 0 ? 20 + ((b & CENTRE_FILES) != 0 ? 12 : 0) : 0;
+        return outpost_terms<ONE>(b, 0, quiet.outposts);
     case B_KNIGHT:
-        return (b & quiet.outposts[1]) != 0 ? -20 - ((b & CENTRE_FILES) != 0 ? 12 : 0) : 0;
+        return outpost_terms<ONE>(0, b, quiet.outposts);
     case W_BISHOP:
-        return fianchetto_bonus(bit(s), quiet.white_king, G2, G1) -
-               ((b & quiet.hemmed_bishops & (rank_mask(0) | rank_mask(1))) != 0 ? 30 : 0);
+        return fianchetto_bonus(b, quiet.white_king, G2, G1) +
+               hemmed_bishop_terms<ONE>(b, 0, quiet.hemmed_bishops);
     case B_BISHOP:
-        return -fianchetto_bonus(bit(s), quiet.black_king, G7, G8) +
-               ((b & quiet.hemmed_bishops & (rank_mask(6) | rank_mask(7))) != 0 ? 30 : 0);
+        return -fianchetto_bonus(b, quiet.black_king, G7, G8) +
+               hemmed_bishop_terms<ONE>(0, b, quiet.hemmed_bishops);
     case W_ROOK:
-        return ((b & rank_mask(6)) != 0 ? quiet.far_rank_bonus[0] : 0) +
-               ((b & quiet.open_files[0]) != 0 ? 20 : 0) + ((b & quiet.fully_open) != 0 ? 5 : 0) -
-               (s == H1 && quiet.shut_in_rook_square[0] ? 45 : 0);
+        return far_rank_bonus<ONE>(b & rank_mask(6), quiet.rook_bonus[0]) +
+               rook_file_terms<ONE>(b, 0, quiet.pawn_files[0], quiet.pawn_files[1]) +
+               (quiet.middlegame ? white_shut_in_rook(b, quiet.white_king, quiet.pawns[0]) : 0);
     case B_ROOK:
-        return -((b & rank_mask(1)) != 0 ? quiet.far_rank_bonus[1] : 0) -
-               ((b & quiet.open_files[1]) != 0 ? 20 : 0) - ((b & quiet.fully_open) != 0 ? 5 : 0) +
-               (s == H8 && quiet.shut_in_rook_square[1] ? 45 : 0);
+        return -far_rank_bonus<ONE>(b & rank_mask(1), quiet.rook_bonus[1]) +
+               rook_file_terms<ONE>(0, b, quiet.pawn_files[0], quiet.pawn_files[1]) -
+               (quiet.middlegame ? black_shut_in_rook(b, quiet.black_king, quiet.pawns[1]) : 0);
     case W_QUEEN:
-        return (b & rank_mask(6)) != 0 ? quiet.queen_bonus[0] : 0;
+        return far_rank_bonus<ONE>(b & rank_mask(6), quiet.queen_bonus[0]);
     case B_QUEEN:
-        return (b & rank_mask(1)) != 0 ? -quiet.queen_bonus[1] : 0;
+        return -far_rank_bonus<ONE>(b & rank_mask(1), quiet.queen_bonus[1]);
     default:
         return 0;
     }
 }
 
-// A piece on `s` blocks a passed pawn, white's view: -20 for a white one, 20 for a black one.
+// A piece on `s` blocks a passed pawn, white's view.
 int32_t blocking_terms(Square s) {
-    const Bitboard b = bit(s);
-    return ((b & quiet.passer_fronts[1]) != 0 ? 20 : 0) -
-           ((b & quiet.passer_fronts[0]) != 0 ? 20 : 0);
+    constexpr Counting ONE = Counting::AT_MOST_ONE;
+    return blocked_passer_terms<ONE>(quiet.passer_fronts[0], quiet.passer_fronts[1], bit(s));
 }
 
 // The terms of a king of the colour of `king` on `s`, white's view, with the other king where
@@ -752,6 +793,7 @@ int32_t blocking_terms(Square s) {
 // and the shut-in h-rook; in the endgame its table value and what the enemy rooks and queens on
 // its back ranks gain from it.
 int32_t king_terms_at(PieceCode king, Square s, int32_t table_and_shelter) {
+    constexpr Counting C = Counting::PORTABLE;
     const auto& kinds = pos.kind_pieces;
     const Bitboard white = pos.colour_pieces[0], black = pos.colour_pieces[1];
     const bool middlegame = quiet.middlegame;
@@ -762,21 +804,21 @@ int32_t king_terms_at(PieceCode king, Square s, int32_t table_and_shelter) {
                    white_shut_in_rook(white & kinds[ROOK_SET], s, white & kinds[PAWN_SET]);
         const bool back_rank = s < 8;
         return fianchetto + king_endgame_table[s] -
-               far_rank_rook_bonus(false, back_rank) *
-                   few_bits<false>(black & kinds[ROOK_SET] & rank_mask(1)) -
-               far_rank_queen_bonus(false, back_rank) *
-                   few_bits<false>(black & kinds[QUEEN_SET] & rank_mask(1));
+               far_rank_bonus<C>(black & kinds[ROOK_SET] & rank_mask(1),
+                                 rook_on_seventh_bonus(false, back_rank)) -
+               far_rank_bonus<C>(black & kinds[QUEEN_SET] & rank_mask(1),
+                                 queen_on_seventh_bonus(false, back_rank));
     }
     const int32_t fianchetto = fianchetto_bonus(black & kinds[BISHOP_SET], s, G7, G8);
     if (middlegame)
-        return -fianchetto + table_and_shelter +
+        return -fianchetto + table_and_shelter -
                black_shut_in_rook(black & kinds[ROOK_SET], s, black & kinds[PAWN_SET]);
     const bool back_rank = s >= 56;
     return -fianchetto - king_endgame_table[s] +
-           far_rank_rook_bonus(false, back_rank) *
-               few_bits<false>(white & kinds[ROOK_SET] & rank_mask(6)) +
-           far_rank_queen_bonus(false, back_rank) *
-               few_bits<false>(white & kinds[QUEEN_SET] & rank_mask(6));
+           far_rank_bonus<C>(white & kinds[ROOK_SET] & rank_mask(6),
+                             rook_on_seventh_bonus(false, back_rank)) +
+           far_rank_bonus<C>(white & kinds[QUEEN_SET] & rank_mask(6),
+                             queen_on_seventh_bonus(false, back_rank));
 }
 
 // The change of the king terms when a king of the colour of `king` steps from `from` to `to`.
@@ -810,26 +852,20 @@ void begin_quiet_moves() {
     const Square black_king = pos.king_square[1];
     const bool white_king_on_rank_1 = white_king < 8;
     const bool black_king_on_rank_8 = black_king >= 56;
-    const Bitboard white_pawn_files = files_of(e.files[0]);
-    const Bitboard black_pawn_files = files_of(e.files[1]);
-    constexpr Bitboard F1_G1 = bit(F1) | bit(G1), F8_G8 = bit(F8) | bit(G8);
 
     quiet.middlegame = middlegame;
     quiet.white_king = white_king;
     quiet.black_king = black_king;
     quiet.outposts = e.outposts;
     quiet.hemmed_bishops = e.hemmed_bishops;
-    quiet.open_files = {~white_pawn_files, ~black_pawn_files};
-    quiet.fully_open = ~white_pawn_files & ~black_pawn_files;
-    quiet.far_rank_bonus = {far_rank_rook_bonus(middlegame, black_king_on_rank_8),
-                            far_rank_rook_bonus(middlegame, white_king_on_rank_1)};
-    quiet.shut_in_rook_square = {
-        middlegame && (bit(white_king) & F1_G1) != 0 && (white_pawns & (bit(H2) | bit(H3))) != 0,
-        middlegame && (bit(black_king) & F8_G8) != 0 && (black_pawns & (bit(H7) | bit(H6))) != 0};
-    quiet.queen_bonus = {far_rank_queen_bonus(middlegame, black_king_on_rank_8),
-                         far_rank_queen_bonus(middlegame, white_king_on_rank_1)};
-    quiet.passer_fronts = {middlegame ? 0 : (e.passed & white_pawns) << 8,
-                           middlegame ? 0 : (e.passed & black_pawns) >> 8};
+    quiet.pawn_files = {files_of(e.files[0]), files_of(e.files[1])};
+    quiet.rook_bonus = {rook_on_seventh_bonus(middlegame, black_king_on_rank_8),
+                        rook_on_seventh_bonus(middlegame, white_king_on_rank_1)};
+    quiet.pawns = {white_pawns, black_pawns};
+    quiet.queen_bonus = {queen_on_seventh_bonus(middlegame, black_king_on_rank_8),
+                         queen_on_seventh_bonus(middlegame, white_king_on_rank_1)};
+    quiet.passer_fronts = {middlegame ? 0 : white_passer_fronts(e, white_pawns),
+                           middlegame ? 0 : black_passer_fronts(e, black_pawns)};
     quiet.pawn_terms = pawn_terms(e, white, black, white_pawns, black_pawns, middlegame);
     quiet.king_terms = {e.king_terms[0], e.king_terms[1]}; // as evaluate() left them
 }
