@@ -16,6 +16,7 @@
 #include "position/piece_square_tables.h"
 #include "position/position.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -267,27 +268,30 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
                   (white_pawns << 8) & ~(RANK_1 | rank_mask(1) | RANK_8) & ~(white_beside_up << 8)};
 }
 
-// The pawns around the white king on its square, middlegame only (step 10), less the square's
-// table value.
+// The pawns around a king in the middlegame (step 10), the side's own view. The king's file
+// is charged for a missing own and a missing enemy pawn; the king's file and the files beside
+// it each hold a shield pawn when the rearmost own pawn on the file stands in front of the king.
+// Ranks are counted from the side's own first rank.
+constexpr int32_t king_file_term(bool own_pawn, bool enemy_pawn) {
+    return -(own_pawn ? 0 : KING_FILE_WITHOUT_OWN_PAWN) -
+           (enemy_pawn ? 0 : KING_FILE_WITHOUT_ENEMY_PAWN);
+}
+constexpr int32_t shield_term(int32_t per_rank, bool own_pawn, int king_rank, int pawn_rank) {
+    return own_pawn && king_rank < pawn_rank ? per_rank * (king_rank - pawn_rank + 1)
+                                             : -SHIELD_PAWN_MISSING;
+}
+
+// The shelter of the white king on its square, white's view.
 [[gnu::always_inline]] inline int32_t white_shelter(Square king, Bitboard white_pawns,
                                                     Bitboard black_pawns) {
     const int f = file_of(king), r = rank_of(king);
-    int32_t p = 0;
-    const Bitboard own_file = white_pawns & file_mask(f);
-    if (own_file == 0) p -= KING_FILE_WITHOUT_OWN_PAWN;
-    if ((black_pawns & file_mask(f)) == 0) p -= KING_FILE_WITHOUT_ENEMY_PAWN;
-    const int own_rear = rear_white_rank(white_pawns, f + 1);
-    if (own_file != 0 && r < own_rear)
-        p -= SHIELD_OWN_FILE_PER_RANK * (own_rear - r - 1);
-    else
-        p -= SHIELD_PAWN_MISSING;
-    for (const int x : {f + 2, f}) { // the sentinel files read "no pawn"
-        const int rear = rear_white_rank(white_pawns, x);
-        if ((white_pawns & padded_files[x]) != 0 && r < rear)
-            p -= SHIELD_SIDE_FILE_PER_RANK * (rear - r - 1);
-        else
-            p -= SHIELD_PAWN_MISSING;
-    }
+    const bool own_pawn = (white_pawns & file_mask(f)) != 0;
+    int32_t p =
+        king_file_term(own_pawn, (black_pawns & file_mask(f)) != 0) +
+        shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, r, rear_white_rank(white_pawns, f + 1));
+    for (const int x : {f + 2, f}) // the sentinel files read "no pawn"
+        p += shield_term(SHIELD_SIDE_FILE_PER_RANK, (white_pawns & padded_files[x]) != 0, r,
+                         rear_white_rank(white_pawns, x));
     return p;
 }
 
@@ -295,23 +299,14 @@ void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
 [[gnu::always_inline]] inline int32_t black_shelter(Square king, Bitboard white_pawns,
                                                     Bitboard black_pawns) {
     const int f = file_of(king), r = rank_of(king);
-    int32_t p = 0;
-    const Bitboard own_file = black_pawns & file_mask(f);
-    if (own_file == 0) p += KING_FILE_WITHOUT_OWN_PAWN;
-    if ((white_pawns & file_mask(f)) == 0) p += KING_FILE_WITHOUT_ENEMY_PAWN;
-    const int own_rear = rear_black_rank(black_pawns, f + 1);
-    if (own_file != 0 && r > own_rear)
-        p += SHIELD_OWN_FILE_PER_RANK * (r - own_rear - 1);
-    else
-        p += SHIELD_PAWN_MISSING;
-    for (const int x : {f + 2, f}) {
-        const int rear = rear_black_rank(black_pawns, x);
-        if ((black_pawns & padded_files[x]) != 0 && r > rear)
-            p += SHIELD_SIDE_FILE_PER_RANK * (r - rear - 1);
-        else
-            p += SHIELD_PAWN_MISSING;
-    }
-    return p;
+    const bool own_pawn = (black_pawns & file_mask(f)) != 0;
+    int32_t p = king_file_term(own_pawn, (white_pawns & file_mask(f)) != 0) +
+                shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, 7 - r,
+                            7 - rear_black_rank(black_pawns, f + 1));
+    for (const int x : {f + 2, f})
+        p += shield_term(SHIELD_SIDE_FILE_PER_RANK, (black_pawns & padded_files[x]) != 0, 7 - r,
+                         7 - rear_black_rank(black_pawns, x));
+    return -p;
 }
 
 // The pawn terms of a pawn structure met for the first time: kept out of the evaluation's
@@ -458,6 +453,65 @@ inline int32_t black_shut_in_rook(Bitboard black_rooks, Square black_king, Bitbo
                : 0;
 }
 
+// The range of a term over the positions it can meet, for the windowed evaluation's bound.
+struct TermRange {
+    int32_t least, most;
+};
+
+// One king's shelter, its own view, over every rank of the king and every placement of the
+// pawns on its three files. For a given king rank the files are independent of each other, and
+// a rearmost pawn counts on its seventh rank at most (see rear_white_rank).
+constexpr TermRange shelter_range() {
+    TermRange range{0, 0};
+    for (int king_rank = 0; king_rank < 8; ++king_rank) {
+        TermRange king_file{KING_FILE_WITHOUT_OWN_PAWN, -KING_FILE_WITHOUT_OWN_PAWN};
+        TermRange side_file{SHIELD_PAWN_MISSING, -SHIELD_PAWN_MISSING};
+        for (int pawn_rank = 0; pawn_rank < 7; ++pawn_rank) {
+            for (const bool own_pawn : {false, true}) {
+                const int32_t side =
+                    shield_term(SHIELD_SIDE_FILE_PER_RANK, own_pawn, king_rank, pawn_rank);
+                side_file = {std::min(side_file.least, side), std::max(side_file.most, side)};
+                for (const bool enemy_pawn : {false, true}) {
+                    const int32_t own =
+                        king_file_term(own_pawn, enemy_pawn) +
+                        shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, king_rank, pawn_rank);
+                    king_file = {std::min(king_file.least, own), std::max(king_file.most, own)};
+                }
+            }
+        }
+        const TermRange here = {king_file.least + 2 * side_file.least,
+                                king_file.most + 2 * side_file.most};
+        range = king_rank == 0
+                    ? here
+                    : TermRange{std::min(range.least, here.least), std::max(range.most, here.most)};
+    }
+    return range;
+}
+constexpr TermRange SHELTER = shelter_range();
+
+// One rook's terms besides the shut-in h-rook: the seventh rank and the file.
+constexpr TermRange rook_range(bool middlegame) {
+    const int32_t seventh_least = std::min(
+        {0, rook_on_seventh_bonus(middlegame, false), rook_on_seventh_bonus(middlegame, true)});
+    const int32_t seventh_most = std::max(
+        {0, rook_on_seventh_bonus(middlegame, false), rook_on_seventh_bonus(middlegame, true)});
+    return {seventh_least + std::min({0, ROOK_HALF_OPEN_FILE, ROOK_OPEN_FILE}),
+            seventh_most + std::max({0, ROOK_HALF_OPEN_FILE, ROOK_OPEN_FILE})};
+}
+constexpr std::array<TermRange, 2> ROOK_TERMS = {rook_range(true), rook_range(false)};
+
+// One knight's outpost terms.
+constexpr TermRange OUTPOST_TERMS = {
+    std::min({0, KNIGHT_OUTPOST, KNIGHT_OUTPOST + CENTRAL_KNIGHT_OUTPOST}),
+    std::max({0, KNIGHT_OUTPOST, KNIGHT_OUTPOST + CENTRAL_KNIGHT_OUTPOST})};
+
+// The bound adds to each side only what its own rooks and knights gain and what the other
+// side's shut-in rook loses: none of these terms may ever go the other way.
+static_assert(ROOK_TERMS[0].least == 0 && ROOK_TERMS[1].least == 0);
+static_assert(OUTPOST_TERMS.least == 0);
+static_assert(SHUT_IN_ROOK >= 0);
+static_assert(SHELTER.least <= SHELTER.most);
+
 // The evaluation; with Bounded, a score that only has to compare with alpha and beta as the
 // full score does (see evaluate_within).
 template <Counting C, bool Bounded>
@@ -553,21 +607,21 @@ template <Counting C, bool Bounded>
     const Bitboard black_knights = black & knights;
 
     if constexpr (Bounded) {
-        // What the terms below can add, white's view, from above and below: a rook gains at
-        // most 45 in the middlegame (seventh rank 20, open file 25) and 85 in the endgame
-        // (60 + 25), a knight on an outpost square 32; in the middlegame the shut-in h-rook
-        // loses 45 once per colour, and unknown king terms are the table values and a shelter
-        // between -122 and 0 for white, 0 and 122 for black (an empty king file costs 40 and
-        // 12 for the missing own pawn, or an own pawn at most 20; no enemy pawn on it 40; each
-        // neighbouring file at most 15).
-        const int32_t rook_gain = middlegame ? 45 : 85;
-        const int32_t once = middlegame ? (king_terms_known ? 45 : 167) : 0;
+        // What the terms below can add, white's view, from above and below: each rook and
+        // each knight on an outpost square what its rules give at most; in the middlegame the
+        // shut-in h-rook of either colour, and the shelters of the kings when their terms are
+        // not known (their table values are known at once).
+        const int32_t rook_most = ROOK_TERMS[middlegame ? 0 : 1].most;
+        const int32_t once =
+            middlegame ? SHUT_IN_ROOK + (king_terms_known ? 0 : SHELTER.most - SHELTER.least) : 0;
         const int32_t king_tables =
             king_terms_known ? 0 : king_table_white[white_king] - king_table_black[black_king];
-        const int32_t white_up = rook_gain * few_bits<C>(white_rooks) +
-                                 32 * few_bits<C>(white_knights & e.outposts[0]) + once;
-        const int32_t white_down = rook_gain * few_bits<C>(black_rooks) +
-                                   32 * few_bits<C>(black_knights & e.outposts[1]) + once;
+        const int32_t white_up = rook_most * few_bits<C>(white_rooks) +
+                                 OUTPOST_TERMS.most * few_bits<C>(white_knights & e.outposts[0]) +
+                                 once;
+        const int32_t white_down = rook_most * few_bits<C>(black_rooks) +
+                                   OUTPOST_TERMS.most * few_bits<C>(black_knights & e.outposts[1]) +
+                                   once;
         // The least and the most that the full score can be, for the side to move.
         const int32_t negate = -static_cast<int32_t>(pos.side);
         const int32_t known =
