@@ -31,8 +31,7 @@ void reset_evaluation() {
 
 namespace {
 
-constexpr Square G1 = 6, F1 = 5, H1 = 7, G2 = 14, H2 = 15, H3 = 23;
-constexpr Square G8 = 62, F8 = 61, H8 = 63, G7 = 54, H7 = 55, H6 = 47;
+constexpr Square F1 = 5, G1 = 6, H1 = 7, G2 = 14, H2 = 15, H3 = 23;
 
 constexpr int file_of(Square s) {
     return s & 7;
@@ -109,14 +108,35 @@ constexpr std::array<Bitboard, 10> make_padded_files() {
 }
 constexpr std::array<Bitboard, 10> padded_files = make_padded_files();
 
-// The rank of the rearmost white pawn on a file (index file + 1), at most 6: a file without one
-// reads 6, and so does a pawn on the last rank, as the rule's starting value stands for it.
-inline int rear_white_rank(Bitboard white_pawns, int padded_file) {
-    return lowest_square((white_pawns & padded_files[padded_file]) | bit(48)) >> 3;
+// Colours as indices: 0 white, 1 black. A rule written for the side `Us` reads the board from
+// that side: its ranks counted from its own first rank, its squares mirrored for black, its
+// pawns moving forward.
+template <int Us> constexpr int relative_rank(int rank) {
+    return Us == 0 ? rank : 7 - rank;
 }
-// The same for black, the highest rank, at least 1.
-inline int rear_black_rank(Bitboard black_pawns, int padded_file) {
-    return highest_square((black_pawns & padded_files[padded_file]) | bit(8)) >> 3;
+template <int Us> constexpr Square relative_square(Square s) {
+    return Us == 0 ? s : s ^ 56;
+}
+template <int Us> constexpr Bitboard relative_rank_mask(int rank) {
+    return rank_mask(relative_rank<Us>(rank));
+}
+// One rank forward, and every square in front (with the squares themselves).
+template <int Us> constexpr Bitboard forward(Bitboard b) {
+    return Us == 0 ? b << 8 : b >> 8;
+}
+template <int Us> constexpr Bitboard forward_fill(Bitboard b) {
+    return Us == 0 ? north_fill(b) : south_fill(b);
+}
+
+// The rank, counted from the side's first, of its rearmost pawn on a file (index file + 1), at
+// most 6: a file without one reads 6, and so does a pawn on the last rank, as the rule's starting
+// value stands for it.
+template <int Us> inline int rear_rank(Bitboard own_pawns, int padded_file) {
+    const Bitboard on_file = own_pawns & padded_files[padded_file];
+    if constexpr (Us == 0)
+        return lowest_square(on_file | bit(48)) >> 3;
+    else
+        return 7 - (highest_square(on_file | bit(8)) >> 3);
 }
 
 // Sum over the files of n * (n - 1) for n pawns of one colour on the file: every pawn of a
@@ -177,95 +197,106 @@ constexpr Bitboard files_of(uint8_t files) {
     return Bitboard{files} * FILE_A;
 }
 
+// What one colour's pawns cover: their files, the squares in front of them and those in front
+// of the squares beside them (each with the squares themselves), shared by the rules below.
+struct PawnCover {
+    Bitboard files, ahead, beside_ahead;
+};
+template <int Us> inline PawnCover pawn_cover(Bitboard pawns) {
+    return {file_fill(pawns), forward_fill<Us>(pawns), forward_fill<Us>(sideways(pawns))};
+}
+
+// One colour's pawn structure (steps 5 and 6): its isolated pawns and the ranks of its passed
+// pawns, whose weights depend on the phase, the other terms (its own view), and its passed
+// pawns.
+struct PawnStructure {
+    int32_t isolated_count, backward, doubled, passed_ranks, passed_extras;
+    Bitboard passed_pawns;
+};
+
+template <int Us, Counting C>
+inline PawnStructure pawn_structure(Bitboard own, const PawnCover& own_cover,
+                                    const PawnCover& enemy_cover) {
+    constexpr int Them = 1 - Us;
+    PawnStructure terms{};
+    const Bitboard isolated = own & ~sideways(own_cover.files);
+    terms.isolated_count = few_bits<C>(isolated);
+    // Backward: no own pawn on a neighbouring file level with or behind it, and short of the
+    // seventh rank.
+    const Bitboard backward = own & ~isolated & ~own_cover.beside_ahead &
+                              ~(relative_rank_mask<Us>(6) | relative_rank_mask<Us>(7));
+    terms.backward = -BACKWARD_PAWN * few_bits<C>(backward) -
+                     BACKWARD_PAWN_OPEN_FILE * few_bits<C>(backward & ~enemy_cover.files);
+    if ((own & forward<Us>(own_cover.ahead)) != 0) // a pawn with an own pawn behind it
+        terms.doubled = -DOUBLED_PAWN * doubled_charge<C>(own);
+    // Passed: no enemy pawn ahead on its own or a neighbouring file, and off its first rank.
+    Bitboard passed = own & ~forward<Them>(enemy_cover.ahead | enemy_cover.beside_ahead) &
+                      ~relative_rank_mask<Us>(0);
+    terms.passed_pawns = passed;
+    int32_t passed_ranks = 0, passed_extras = 0;
+    while (passed != 0) {
+        const Square s = pop_lowest(passed);
+        const int f = file_of(s), r = relative_rank<Us>(rank_of(s));
+        passed_ranks += r;
+        if (((isolated >> s) & 1) == 0) {
+            passed_extras += PASSED_PAWN_NOT_ISOLATED;
+            if (r - rear_rank<Us>(own, f) == 1 || r - rear_rank<Us>(own, f + 2) == 1)
+                passed_extras += PASSED_PAWN_SUPPORTED;
+        }
+    }
+    terms.passed_ranks = passed_ranks;
+    terms.passed_extras = passed_extras;
+    return terms;
+}
+
+// The structure terms of both colours in the middlegame (phase 0) or the endgame (1), white's
+// view. For the terms of one colour or one kind, the other structure is empty.
+constexpr int32_t structure_terms(const PawnStructure& white, const PawnStructure& black,
+                                  int phase) {
+    return white.backward + white.doubled + white.passed_extras -
+           (black.backward + black.doubled + black.passed_extras) +
+           ISOLATED_PAWN[phase] * (black.isolated_count - white.isolated_count) +
+           PASSED_PAWN_RANK[phase] * (white.passed_ranks - black.passed_ranks);
+}
+
+// Squares of a colour's first two ranks whose two forward diagonal neighbours hold own pawns.
+// A bishop on the a- or h-file has only one such neighbour, so it never takes this penalty.
+template <int Us> constexpr Bitboard hemmed_bishop_squares(Bitboard own_pawns) {
+    constexpr Bitboard INNER_FILES = ~(FILE_A | FILE_H);
+    const Bitboard diagonal_pawns =
+        Us == 0 ? (own_pawns >> 7) & (own_pawns >> 9) : (own_pawns << 7) & (own_pawns << 9);
+    return (relative_rank_mask<Us>(0) | relative_rank_mask<Us>(1)) & INNER_FILES & diagonal_pawns;
+}
+
+// Squares on which a knight of the colour stands in front of an enemy pawn that no enemy pawn
+// can chase away: none on a neighbouring file further forward from the enemy's side (step 9).
+// The rearmost-pawn ranks that the rule compares are clamped to the second and seventh ranks,
+// so a knight on its first rank never counts.
+template <int Us>
+constexpr Bitboard outpost_squares(Bitboard enemy_pawns, const PawnCover& enemy_cover) {
+    constexpr int Them = 1 - Us;
+    return forward<Them>(enemy_pawns) &
+           ~(relative_rank_mask<Us>(0) | relative_rank_mask<Us>(6) | relative_rank_mask<Us>(7)) &
+           ~forward<Them>(enemy_cover.beside_ahead);
+}
+
 template <Counting C>
 void fill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns) {
     e.not_white_pawns = ~white_pawns;
     e.black_pawns = black_pawns;
     e.king_squares = 0;
-    const Bitboard white_pawn_files = file_fill(white_pawns);
-    const Bitboard black_pawn_files = file_fill(black_pawns);
-    e.files = {static_cast<uint8_t>(white_pawn_files & RANK_1),
-               static_cast<uint8_t>(black_pawn_files & RANK_1)};
-
-    // Both forward diagonal neighbours hold own pawns. A bishop on the a- or h-file has only one
-    // such neighbour, so it never takes this penalty.
-    constexpr Bitboard INNER_FILES = ~(FILE_A | FILE_H);
+    const PawnCover white = pawn_cover<0>(white_pawns);
+    const PawnCover black = pawn_cover<1>(black_pawns);
+    e.files = {static_cast<uint8_t>(white.files & RANK_1),
+               static_cast<uint8_t>(black.files & RANK_1)};
     e.hemmed_bishops =
-        ((rank_mask(0) | rank_mask(1)) & INNER_FILES & (white_pawns >> 7) & (white_pawns >> 9)) |
-        ((rank_mask(6) | rank_mask(7)) & INNER_FILES & (black_pawns << 7) & (black_pawns << 9));
-
-    // What each colour's pawns and their neighbouring files cover up the board (white) and down
-    // it (black), each fill shared by the rules below: filling a set moved one rank on is
-    // moving its fill one rank on.
-    const Bitboard white_beside = sideways(white_pawns);
-    const Bitboard black_beside = sideways(black_pawns);
-    const Bitboard white_up = north_fill(white_pawns);
-    const Bitboard white_beside_up = north_fill(white_beside);
-    const Bitboard black_down = south_fill(black_pawns);
-    const Bitboard black_beside_down = south_fill(black_beside);
-
-    // The terms whose weights are the same in both phases, and the counts of those that differ.
-    int32_t fixed = 0, isolated_count = 0, passed_ranks = 0;
-    // White pawns (step 5), all pawns at once. The rearmost white pawn of a file is never
-    // further up than rank 7 (index 6), and the rearmost black one never further down than rank 2.
-    {
-        const Bitboard isolated = white_pawns & ~sideways(white_pawn_files);
-        // Backward: no white pawn on a neighbouring file level with or behind it, and below
-        // rank 7.
-        const Bitboard backward =
-            white_pawns & ~isolated & ~white_beside_up & ~(rank_mask(6) | rank_mask(7));
-        isolated_count -= few_bits<C>(isolated);
-        fixed -= BACKWARD_PAWN * few_bits<C>(backward) +
-                 BACKWARD_PAWN_OPEN_FILE * few_bits<C>(backward & ~black_pawn_files);
-        if (white_pawns & (white_up << 8)) fixed -= DOUBLED_PAWN * doubled_charge<C>(white_pawns);
-        // Passed: no black pawn ahead on its own or a neighbouring file, and above rank 1.
-        Bitboard passed = white_pawns & ~((black_down | black_beside_down) >> 8) & ~RANK_1;
-        e.passed = passed;
-        while (passed != 0) {
-            const Square s = pop_lowest(passed);
-            const int f = file_of(s), r = rank_of(s);
-            passed_ranks += r;
-            if (!((isolated >> s) & 1)) {
-                fixed += PASSED_PAWN_NOT_ISOLATED;
-                if (r - rear_white_rank(white_pawns, f) == 1 ||
-                    r - rear_white_rank(white_pawns, f + 2) == 1)
-                    fixed += PASSED_PAWN_SUPPORTED;
-            }
-        }
-    }
-    // Black pawns (step 6), mirrored.
-    {
-        const Bitboard isolated = black_pawns & ~sideways(black_pawn_files);
-        const Bitboard backward =
-            black_pawns & ~isolated & ~black_beside_down & ~(rank_mask(0) | rank_mask(1));
-        isolated_count += few_bits<C>(isolated);
-        fixed += BACKWARD_PAWN * few_bits<C>(backward) +
-                 BACKWARD_PAWN_OPEN_FILE * few_bits<C>(backward & ~white_pawn_files);
-        if (black_pawns & (black_down >> 8)) fixed += DOUBLED_PAWN * doubled_charge<C>(black_pawns);
-        Bitboard passed = black_pawns & ~((white_up | white_beside_up) << 8) & ~RANK_8;
-        e.passed |= passed;
-        while (passed != 0) {
-            const Square s = pop_lowest(passed);
-            const int f = file_of(s), r = rank_of(s);
-            passed_ranks -= 7 - r;
-            if (!((isolated >> s) & 1)) {
-                fixed -= PASSED_PAWN_NOT_ISOLATED;
-                if (rear_black_rank(black_pawns, f) - r == 1 ||
-                    rear_black_rank(black_pawns, f + 2) - r == 1)
-                    fixed -= PASSED_PAWN_SUPPORTED;
-            }
-        }
-    }
-    e.structure = {fixed + ISOLATED_PAWN[0] * isolated_count + PASSED_PAWN_RANK[0] * passed_ranks,
-                   fixed + ISOLATED_PAWN[1] * isolated_count + PASSED_PAWN_RANK[1] * passed_ranks};
-
-    // Knights in front of an enemy pawn that no enemy pawn can chase away (step 9): no enemy
-    // pawn on a neighbouring file further up the board (for white; down for black). The
-    // rearmost-pawn ranks that the rule compares are clamped to ranks 2 and 7, so a white
-    // knight on rank 1 and a black one on rank 8 never count.
-    e.outposts = {(black_pawns >> 8) & ~(RANK_1 | rank_mask(6) | RANK_8) &
-                      ~(black_beside_down >> 8),
-                  (white_pawns << 8) & ~(RANK_1 | rank_mask(1) | RANK_8) & ~(white_beside_up << 8)};
+        hemmed_bishop_squares<0>(white_pawns) | hemmed_bishop_squares<1>(black_pawns);
+    const PawnStructure white_terms = pawn_structure<0, C>(white_pawns, white, black);
+    const PawnStructure black_terms = pawn_structure<1, C>(black_pawns, black, white);
+    e.structure = {structure_terms(white_terms, black_terms, 0),
+                   structure_terms(white_terms, black_terms, 1)};
+    e.passed = white_terms.passed_pawns | black_terms.passed_pawns;
+    e.outposts = {outpost_squares<0>(black_pawns, black), outpost_squares<1>(white_pawns, white)};
 }
 
 // The pawns around a king in the middlegame (step 10), the side's own view. The king's file
@@ -281,32 +312,18 @@ constexpr int32_t shield_term(int32_t per_rank, bool own_pawn, int king_rank, in
                                              : -SHIELD_PAWN_MISSING;
 }
 
-// The shelter of the white king on its square, white's view.
-[[gnu::always_inline]] inline int32_t white_shelter(Square king, Bitboard white_pawns,
-                                                    Bitboard black_pawns) {
-    const int f = file_of(king), r = rank_of(king);
-    const bool own_pawn = (white_pawns & file_mask(f)) != 0;
-    int32_t p =
-        king_file_term(own_pawn, (black_pawns & file_mask(f)) != 0) +
-        shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, r, rear_white_rank(white_pawns, f + 1));
+// The shelter of a king of the side on its square, that side's view.
+template <int Us>
+[[gnu::always_inline]] inline int32_t shelter(Square king, Bitboard own_pawns,
+                                              Bitboard enemy_pawns) {
+    const int f = file_of(king), r = relative_rank<Us>(rank_of(king));
+    const bool own_pawn = (own_pawns & file_mask(f)) != 0;
+    int32_t p = king_file_term(own_pawn, (enemy_pawns & file_mask(f)) != 0) +
+                shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, r, rear_rank<Us>(own_pawns, f + 1));
     for (const int x : {f + 2, f}) // the sentinel files read "no pawn"
-        p += shield_term(SHIELD_SIDE_FILE_PER_RANK, (white_pawns & padded_files[x]) != 0, r,
-                         rear_white_rank(white_pawns, x));
+        p += shield_term(SHIELD_SIDE_FILE_PER_RANK, (own_pawns & padded_files[x]) != 0, r,
+                         rear_rank<Us>(own_pawns, x));
     return p;
-}
-
-// The same for the black king, white's view.
-[[gnu::always_inline]] inline int32_t black_shelter(Square king, Bitboard white_pawns,
-                                                    Bitboard black_pawns) {
-    const int f = file_of(king), r = rank_of(king);
-    const bool own_pawn = (black_pawns & file_mask(f)) != 0;
-    int32_t p = king_file_term(own_pawn, (white_pawns & file_mask(f)) != 0) +
-                shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, 7 - r,
-                            7 - rear_black_rank(black_pawns, f + 1));
-    for (const int x : {f + 2, f})
-        p += shield_term(SHIELD_SIDE_FILE_PER_RANK, (black_pawns & padded_files[x]) != 0, 7 - r,
-                         7 - rear_black_rank(black_pawns, x));
-    return -p;
 }
 
 // The pawn terms of a pawn structure met for the first time: kept out of the evaluation's
@@ -315,12 +332,18 @@ constexpr int32_t shield_term(int32_t per_rank, bool own_pawn, int king_rank, in
 template <Counting C>
 void refill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns);
 
-// The middlegame terms of a king of the colour of `king` on `s`, white's view: its table value
-// and shelter.
-[[gnu::always_inline]] inline int32_t
-middlegame_king_terms(PieceCode king, Square s, Bitboard white_pawns, Bitboard black_pawns) {
-    return king == W_KING ? king_table_white[s] + white_shelter(s, white_pawns, black_pawns)
-                          : black_shelter(s, white_pawns, black_pawns) - king_table_black[s];
+template <int Us> constexpr int32_t king_table_value(Square king) {
+    return Us == 0 ? king_table_white[king] : king_table_black[king];
+}
+
+// The middlegame terms of a king of the side on `s`, white's view: its table value and shelter.
+template <int Us>
+[[gnu::always_inline]] inline int32_t middlegame_king_terms(Square s, Bitboard white_pawns,
+                                                            Bitboard black_pawns) {
+    if constexpr (Us == 0)
+        return king_table_value<0>(s) + shelter<0>(s, white_pawns, black_pawns);
+    else
+        return -(king_table_value<1>(s) + shelter<1>(s, black_pawns, white_pawns));
 }
 
 constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
@@ -332,11 +355,11 @@ constexpr uint16_t king_squares_key(Square white_king, Square black_king) {
 [[gnu::noinline]] int32_t refresh_king_terms(PawnEntry& e, Square white_king, Square black_king,
                                              Bitboard white_pawns, Bitboard black_pawns) {
     if (e.king_squares % 256 != white_king + 1)
-        e.king_terms[0] = static_cast<int16_t>(
-            middlegame_king_terms(W_KING, white_king, white_pawns, black_pawns));
+        e.king_terms[0] =
+            static_cast<int16_t>(middlegame_king_terms<0>(white_king, white_pawns, black_pawns));
     if (e.king_squares / 256 != black_king + 1)
-        e.king_terms[1] = static_cast<int16_t>(
-            middlegame_king_terms(B_KING, black_king, white_pawns, black_pawns));
+        e.king_terms[1] =
+            static_cast<int16_t>(middlegame_king_terms<1>(black_king, white_pawns, black_pawns));
     e.king_squares = king_squares_key(white_king, black_king);
     return e.king_terms[0] + e.king_terms[1];
 }
@@ -396,11 +419,8 @@ inline int32_t blocked_passer_terms(Bitboard white_fronts, Bitboard black_fronts
                                     Bitboard occupied) {
     return counted<C>(-BLOCKED_PASSED_PAWN, white_fronts & occupied, black_fronts & occupied);
 }
-inline Bitboard white_passer_fronts(const PawnEntry& e, Bitboard white_pawns) {
-    return (e.passed & white_pawns) << 8;
-}
-inline Bitboard black_passer_fronts(const PawnEntry& e, Bitboard black_pawns) {
-    return (e.passed & black_pawns) >> 8;
+template <int Us> inline Bitboard passer_fronts(const PawnEntry& e, Bitboard own_pawns) {
+    return forward<Us>(e.passed & own_pawns);
 }
 
 // Rooks on files without own pawns, more without any pawn.
@@ -428,27 +448,34 @@ constexpr int32_t queen_on_seventh_bonus(bool middlegame, bool enemy_king_on_bac
 template <Counting C> inline int32_t far_rank_bonus(Bitboard pieces_on_far_rank, int32_t bonus) {
     return bonus * few_bits<C>(pieces_on_far_rank);
 }
+template <int Us> constexpr bool on_back_rank(Square king) {
+    return relative_rank<Us>(rank_of(king)) == 0;
+}
+template <int Us, Counting C>
+inline int32_t rooks_on_seventh(Bitboard rooks, bool middlegame, Square enemy_king) {
+    return far_rank_bonus<C>(rooks & relative_rank_mask<Us>(6),
+                             rook_on_seventh_bonus(middlegame, on_back_rank<1 - Us>(enemy_king)));
+}
+template <int Us, Counting C>
+inline int32_t queens_on_seventh(Bitboard queens, bool middlegame, Square enemy_king) {
+    return far_rank_bonus<C>(queens & relative_rank_mask<Us>(6),
+                             queen_on_seventh_bonus(middlegame, on_back_rank<1 - Us>(enemy_king)));
+}
 
 // A bishop on g2 (g7) with its king on g1 (g8).
-inline bool fianchettoed(Bitboard bishops, Square king, Square bishop_square, Square king_square) {
-    return (bishops & bit(bishop_square)) != 0 && king == king_square;
-}
-inline int32_t fianchetto_bonus(Bitboard bishops, Square king, Square bishop_square,
-                                Square king_square) {
-    return fianchettoed(bishops, king, bishop_square, king_square) ? FIANCHETTO : 0;
+template <int Us> inline int32_t fianchetto_bonus(Bitboard bishops, Square king) {
+    return (bishops & bit(relative_square<Us>(G2))) != 0 && king == relative_square<Us>(G1)
+               ? FIANCHETTO
+               : 0;
 }
 
 // Middlegame: a rook on h1 (h8) shut in by its castled king on f1 or g1 (f8 or g8) with its
 // own pawn on h2 or h3 (h7 or h6).
-inline int32_t white_shut_in_rook(Bitboard white_rooks, Square white_king, Bitboard white_pawns) {
-    return (white_rooks & bit(H1)) != 0 && (bit(white_king) & (bit(F1) | bit(G1))) != 0 &&
-                   (white_pawns & (bit(H2) | bit(H3))) != 0
-               ? -SHUT_IN_ROOK
-               : 0;
-}
-inline int32_t black_shut_in_rook(Bitboard black_rooks, Square black_king, Bitboard black_pawns) {
-    return (black_rooks & bit(H8)) != 0 && (bit(black_king) & (bit(F8) | bit(G8))) != 0 &&
-                   (black_pawns & (bit(H7) | bit(H6))) != 0
+template <int Us> inline int32_t shut_in_rook_charge(Bitboard rooks, Square king, Bitboard pawns) {
+    constexpr Bitboard CORNER = bit(relative_square<Us>(H1));
+    constexpr Bitboard KING_SQUARES = bit(relative_square<Us>(F1)) | bit(relative_square<Us>(G1));
+    constexpr Bitboard PAWN_SQUARES = bit(relative_square<Us>(H2)) | bit(relative_square<Us>(H3));
+    return (rooks & CORNER) != 0 && (bit(king) & KING_SQUARES) != 0 && (pawns & PAWN_SQUARES) != 0
                ? -SHUT_IN_ROOK
                : 0;
 }
@@ -460,7 +487,7 @@ struct TermRange {
 
 // One king's shelter, its own view, over every rank of the king and every placement of the
 // pawns on its three files. For a given king rank the files are independent of each other, and
-// a rearmost pawn counts on its seventh rank at most (see rear_white_rank).
+// a rearmost pawn counts on its seventh rank at most (see rear_rank).
 constexpr TermRange shelter_range() {
     TermRange range{0, 0};
     for (int king_rank = 0; king_rank < 8; ++king_rank) {
@@ -567,17 +594,14 @@ template <Counting C, bool Bounded>
 
     const Square white_king = pos.king_square[0];
     const Square black_king = pos.king_square[1];
-    const bool white_king_on_rank_1 = white_king < 8;
-    const bool black_king_on_rank_8 = black_king >= 56;
 
     // The bishop pair (step 2).
     const Bitboard white_bishops = white & bishops;
     const Bitboard black_bishops = black & bishops;
     p += bishop_pair_terms<C>(white_bishops, black_bishops);
-    // Fianchetto, and hemmed in by their own pawns: seldom met, and then for many evaluations
-    // in a row.
-    if (fianchettoed(white_bishops, white_king, G2, G1)) p += FIANCHETTO;
-    if (fianchettoed(black_bishops, black_king, G7, G8)) p -= FIANCHETTO;
+    p += fianchetto_bonus<0>(white_bishops, white_king) -
+         fianchetto_bonus<1>(black_bishops, black_king);
+    // Hemmed in by their own pawns: seldom met, and then for many evaluations in a row.
     if ((bishops & e.hemmed_bishops) != 0)
         p += hemmed_bishop_terms<C>(white_bishops, black_bishops, e.hemmed_bishops);
 
@@ -588,15 +612,11 @@ template <Counting C, bool Bounded>
     if (!middlegame) {
         p += king_endgame_table[white_king] - king_endgame_table[black_king];
         if (e.passed != 0)
-            p += blocked_passer_terms<C>(white_passer_fronts(e, white_pawns),
-                                         black_passer_fronts(e, black_pawns), white | black);
-        // Queens on the seventh rank (black: second) with the enemy king on its back rank.
-        if (black_king_on_rank_8)
-            p += far_rank_bonus<C>(white & queens & rank_mask(6),
-                                   queen_on_seventh_bonus(false, black_king_on_rank_8));
-        if (white_king_on_rank_1)
-            p -= far_rank_bonus<C>(black & queens & rank_mask(1),
-                                   queen_on_seventh_bonus(false, white_king_on_rank_1));
+            p += blocked_passer_terms<C>(passer_fronts<0>(e, white_pawns),
+                                         passer_fronts<1>(e, black_pawns), white | black);
+        // Queens on the seventh rank (step 7).
+        p += queens_on_seventh<0, C>(white & queens, false, black_king) -
+             queens_on_seventh<1, C>(black & queens, false, white_king);
     } else if (king_terms_known) {
         p += e.king_terms[0] + e.king_terms[1];
     }
@@ -615,7 +635,8 @@ template <Counting C, bool Bounded>
         const int32_t once =
             middlegame ? SHUT_IN_ROOK + (king_terms_known ? 0 : SHELTER.most - SHELTER.least) : 0;
         const int32_t king_tables =
-            king_terms_known ? 0 : king_table_white[white_king] - king_table_black[black_king];
+            king_terms_known ? 0
+                             : king_table_value<0>(white_king) - king_table_value<1>(black_king);
         const int32_t white_up = rook_most * few_bits<C>(white_rooks) +
                                  OUTPOST_TERMS.most * few_bits<C>(white_knights & e.outposts[0]) +
                                  once;
@@ -634,10 +655,8 @@ template <Counting C, bool Bounded>
     }
 
     // Rooks (step 8): on the seventh rank, and on files without own pawns.
-    p += far_rank_bonus<C>(white_rooks & rank_mask(6),
-                           rook_on_seventh_bonus(middlegame, black_king_on_rank_8)) -
-         far_rank_bonus<C>(black_rooks & rank_mask(1),
-                           rook_on_seventh_bonus(middlegame, white_king_on_rank_1));
+    p += rooks_on_seventh<0, C>(white_rooks, middlegame, black_king) -
+         rooks_on_seventh<1, C>(black_rooks, middlegame, white_king);
     const Bitboard white_pawn_files = files_of(e.files[0]);
     const Bitboard black_pawn_files = files_of(e.files[1]);
     p += rook_file_terms<C>(white_rooks, black_rooks, white_pawn_files, black_pawn_files);
@@ -645,8 +664,8 @@ template <Counting C, bool Bounded>
     p += outpost_terms<C>(white_knights, black_knights, e.outposts);
 
     if (middlegame) {
-        p += white_shut_in_rook(white_rooks, white_king, white_pawns) -
-             black_shut_in_rook(black_rooks, black_king, black_pawns);
+        p += shut_in_rook_charge<0>(white_rooks, white_king, white_pawns) -
+             shut_in_rook_charge<1>(black_rooks, black_king, black_pawns);
         if (!king_terms_known)
             p += refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
     }
@@ -736,20 +755,18 @@ int32_t evaluate_within(int32_t alpha, int32_t beta) {
 namespace {
 
 // What begin_quiet_moves keeps: the position's score and, for each kind of piece that a quiet
-// move may move, what its terms depend on.
+// move may move, what its terms depend on. Indexed by colour.
 struct QuietMoves {
     int32_t white_score;
     int32_t piece_count; // -1: the early draw return, which every such move leads to again
     bool middlegame;
-    Square white_king, black_king;
+    std::array<Square, 2> kings;
+    std::array<Bitboard, 2> pawns;
+    std::array<Bitboard, 2> pawn_files;
     std::array<Bitboard, 2> outposts;
     Bitboard hemmed_bishops;
-    std::array<Bitboard, 2> pawn_files; // files with pawns of that colour
-    std::array<int32_t, 2> rook_bonus;  // a rook on the seventh rank (second for black)
-    std::array<Bitboard, 2> pawns;
-    std::array<int32_t, 2> queen_bonus; // a queen on the seventh rank (second for black)
-    // The squares in front of the passed pawns of each colour (endgame only): a piece arriving
-    // there blocks one, a piece leaving unblocks it.
+    // The squares in front of the passed pawns (endgame only): a piece arriving there blocks
+    // one, a piece leaving unblocks it.
     std::array<Bitboard, 2> passer_fronts;
     int32_t pawn_terms; // see pawn_terms
     // Middlegame: the kings' table values and shelters where they stand (e.king_terms).
@@ -775,25 +792,26 @@ QuietMoves quiet;
              : 0) +
         outpost_terms<C>(white & kinds[KNIGHT_SET], black & kinds[KNIGHT_SET], e.outposts);
     if (!middlegame)
-        return p + (e.passed != 0 ? blocked_passer_terms<C>(white_passer_fronts(e, white_pawns),
-                                                            black_passer_fronts(e, black_pawns),
-                                                            white | black)
-                                  : 0);
+        return p + (e.passed != 0
+                        ? blocked_passer_terms<C>(passer_fronts<0>(e, white_pawns),
+                                                  passer_fronts<1>(e, black_pawns), white | black)
+                        : 0);
     const Square white_king = pos.king_square[0], black_king = pos.king_square[1];
     const int32_t king_terms =
         e.king_squares == king_squares_key(white_king, black_king)
             ? e.king_terms[0] + e.king_terms[1]
             : refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
-    return p + king_terms + white_shut_in_rook(white & kinds[ROOK_SET], white_king, white_pawns) -
-           black_shut_in_rook(black & kinds[ROOK_SET], black_king, black_pawns);
+    return p + king_terms +
+           shut_in_rook_charge<0>(white & kinds[ROOK_SET], white_king, white_pawns) -
+           shut_in_rook_charge<1>(black & kinds[ROOK_SET], black_king, black_pawns);
 }
 
-// The change of pawn_terms when a pawn steps from `from` to `to`, an empty square short of the
-// last rank.
-int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
+// The change of pawn_terms when a pawn of the side steps from `from` to `to`, an empty square
+// short of the last rank.
+template <int Us> int32_t pawn_push_change(Square from, Square to) {
     const Bitboard step = bit(from) | bit(to);
-    const Bitboard white = pos.colour_pieces[0] ^ (pawn == W_PAWN ? step : 0);
-    const Bitboard black = pos.colour_pieces[1] ^ (pawn == B_PAWN ? step : 0);
+    const Bitboard white = pos.colour_pieces[0] ^ (Us == 0 ? step : 0);
+    const Bitboard black = pos.colour_pieces[1] ^ (Us == 1 ? step : 0);
     const Bitboard pawns = pos.kind_pieces[PAWN_SET] ^ step;
     const Bitboard white_pawns = white & pawns;
     const Bitboard black_pawns = black & pawns;
@@ -804,33 +822,27 @@ int32_t pawn_push_change(PieceCode pawn, Square from, Square to) {
            quiet.pawn_terms;
 }
 
-// The terms of one knight, bishop, rook or queen on `s`, white's view, as evaluate counts them.
-[[gnu::always_inline]] inline int32_t piece_terms(PieceCode piece, Square s) {
+// The terms of one knight, bishop, rook or queen of the side on `s`, white's view, as evaluate
+// counts them.
+template <int Us> [[gnu::always_inline]] inline int32_t piece_terms(PieceCode piece, Square s) {
     constexpr Counting ONE = Counting::AT_MOST_ONE;
+    constexpr int32_t sign = Us == 0 ? 1 : -1;
     const Bitboard b = bit(s);
-    switch (piece) {
-    case W_KNIGHT:
-        return outpost_terms<ONE>(b, 0, quiet.outposts);
-    case B_KNIGHT:
-        return outpost_terms<ONE>(0, b, quiet.outposts);
-    case W_BISHOP:
-        return fianchetto_bonus(b, quiet.white_king, G2, G1) +
-               hemmed_bishop_terms<ONE>(b, 0, quiet.hemmed_bishops);
-    case B_BISHOP:
-        return -fianchetto_bonus(b, quiet.black_king, G7, G8) +
-               hemmed_bishop_terms<ONE>(0, b, quiet.hemmed_bishops);
-    case W_ROOK:
-        return far_rank_bonus<ONE>(b & rank_mask(6), quiet.rook_bonus[0]) +
-               rook_file_terms<ONE>(b, 0, quiet.pawn_files[0], quiet.pawn_files[1]) +
-               (quiet.middlegame ? white_shut_in_rook(b, quiet.white_king, quiet.pawns[0]) : 0);
-    case B_ROOK:
-        return -far_rank_bonus<ONE>(b & rank_mask(1), quiet.rook_bonus[1]) +
-               rook_file_terms<ONE>(0, b, quiet.pawn_files[0], quiet.pawn_files[1]) -
-               (quiet.middlegame ? black_shut_in_rook(b, quiet.black_king, quiet.pawns[1]) : 0);
-    case W_QUEEN:
-        return far_rank_bonus<ONE>(b & rank_mask(6), quiet.queen_bonus[0]);
-    case B_QUEEN:
-        return -far_rank_bonus<ONE>(b & rank_mask(1), quiet.queen_bonus[1]);
+    const Bitboard white = Us == 0 ? b : 0, black = Us == 0 ? 0 : b;
+    switch (piece & ~(WHITE | BLACK)) {
+    case KNIGHT:
+        return outpost_terms<ONE>(white, black, quiet.outposts);
+    case BISHOP:
+        return sign * fianchetto_bonus<Us>(b, quiet.kings[Us]) +
+               hemmed_bishop_terms<ONE>(white, black, quiet.hemmed_bishops);
+    case ROOK:
+        return sign *
+                   (rooks_on_seventh<Us, ONE>(b, quiet.middlegame, quiet.kings[1 - Us]) +
+                    (quiet.middlegame ? shut_in_rook_charge<Us>(b, quiet.kings[Us], quiet.pawns[Us])
+                                      : 0)) +
+               rook_file_terms<ONE>(white, black, quiet.pawn_files[0], quiet.pawn_files[1]);
+    case QUEEN:
+        return sign * queens_on_seventh<Us, ONE>(b, quiet.middlegame, quiet.kings[1 - Us]);
     default:
         return 0;
     }
@@ -842,48 +854,45 @@ int32_t blocking_terms(Square s) {
     return blocked_passer_terms<ONE>(quiet.passer_fronts[0], quiet.passer_fronts[1], bit(s));
 }
 
-// The terms of a king of the colour of `king` on `s`, white's view, with the other king where
-// it stands: the fianchetto; in the middlegame `table_and_shelter` (see middlegame_king_terms)
-// and the shut-in h-rook; in the endgame its table value and what the enemy rooks and queens on
-// its back ranks gain from it.
-int32_t king_terms_at(PieceCode king, Square s, int32_t table_and_shelter) {
+// The terms of a king of the side on `s`, white's view, with the other king where it stands:
+// the fianchetto; in the middlegame `table_and_shelter` (see middlegame_king_terms) and the
+// shut-in h-rook; in the endgame its table value and what the enemy rooks and queens on its
+// seventh rank gain from it.
+template <int Us> int32_t king_terms_at(Square s, int32_t table_and_shelter) {
+    constexpr int Them = 1 - Us;
     constexpr Counting C = Counting::PORTABLE;
+    constexpr int32_t sign = Us == 0 ? 1 : -1;
     const auto& kinds = pos.kind_pieces;
-    const Bitboard white = pos.colour_pieces[0], black = pos.colour_pieces[1];
-    const bool middlegame = quiet.middlegame;
-    if (king == W_KING) {
-        const int32_t fianchetto = fianchetto_bonus(white & kinds[BISHOP_SET], s, G2, G1);
-        if (middlegame)
-            return fianchetto + table_and_shelter +
-                   white_shut_in_rook(white & kinds[ROOK_SET], s, white & kinds[PAWN_SET]);
-        const bool back_rank = s < 8;
-        return fianchetto + king_endgame_table[s] -
-               far_rank_bonus<C>(black & kinds[ROOK_SET] & rank_mask(1),
-                                 rook_on_seventh_bonus(false, back_rank)) -
-               far_rank_bonus<C>(black & kinds[QUEEN_SET] & rank_mask(1),
-                                 queen_on_seventh_bonus(false, back_rank));
-    }
-    const int32_t fianchetto = fianchetto_bonus(black & kinds[BISHOP_SET], s, G7, G8);
-    if (middlegame)
-        return -fianchetto + table_and_shelter -
-               black_shut_in_rook(black & kinds[ROOK_SET], s, black & kinds[PAWN_SET]);
-    const bool back_rank = s >= 56;
-    return -fianchetto - king_endgame_table[s] +
-           far_rank_bonus<C>(white & kinds[ROOK_SET] & rank_mask(6),
-                             rook_on_seventh_bonus(false, back_rank)) +
-           far_rank_bonus<C>(white & kinds[QUEEN_SET] & rank_mask(6),
-                             queen_on_seventh_bonus(false, back_rank));
+    const Bitboard own = pos.colour_pieces[Us], enemy = pos.colour_pieces[Them];
+    const int32_t fianchetto = fianchetto_bonus<Us>(own & kinds[BISHOP_SET], s);
+    if (quiet.middlegame)
+        return sign * (fianchetto +
+                       shut_in_rook_charge<Us>(own & kinds[ROOK_SET], s, own & kinds[PAWN_SET])) +
+               table_and_shelter;
+    return sign * (fianchetto + king_endgame_table[s] -
+                   rooks_on_seventh<Them, C>(enemy & kinds[ROOK_SET], false, s) -
+                   queens_on_seventh<Them, C>(enemy & kinds[QUEEN_SET], false, s));
 }
 
-// The change of the king terms when a king of the colour of `king` steps from `from` to `to`.
-int32_t king_step_change(PieceCode king, Square from, Square to) {
+// The change of the king terms when a king of the side steps from `from` to `to`.
+template <int Us> int32_t king_step_change(Square from, Square to) {
     const int32_t table_and_shelter =
         quiet.middlegame
-            ? middlegame_king_terms(king, to, pos.colour_pieces[0] & pos.kind_pieces[PAWN_SET],
-                                    pos.colour_pieces[1] & pos.kind_pieces[PAWN_SET])
+            ? middlegame_king_terms<Us>(to, pos.colour_pieces[0] & pos.kind_pieces[PAWN_SET],
+                                        pos.colour_pieces[1] & pos.kind_pieces[PAWN_SET])
             : 0;
-    return king_terms_at(king, to, table_and_shelter) -
-           king_terms_at(king, from, quiet.king_terms[king == W_KING ? 0 : 1]);
+    return king_terms_at<Us>(to, table_and_shelter) - king_terms_at<Us>(from, quiet.king_terms[Us]);
+}
+
+// The change of the score, white's view, when the side makes the quiet move.
+template <int Us> [[gnu::always_inline]] inline int32_t quiet_move_change(Move move) {
+    const Square from = move_from(move), to = move_to(move);
+    const PieceCode piece = pos.board[from];
+    const int32_t tables = square_values[piece][to] - square_values[piece][from];
+    if ((piece & PAWN) != 0) return tables + pawn_push_change<Us>(from, to);
+    const int32_t blocking = blocking_terms(to) - blocking_terms(from);
+    if ((piece & KING) != 0) return tables + king_step_change<Us>(from, to) + blocking;
+    return tables + piece_terms<Us>(piece, to) - piece_terms<Us>(piece, from) + blocking;
 }
 
 } // namespace
@@ -902,43 +911,24 @@ void begin_quiet_moves() {
     const Bitboard black_pawns = black & pos.kind_pieces[PAWN_SET];
     PawnEntry& e = pawn_slot(white_pawns, black_pawns); // filled by evaluate()
     const bool middlegame = in_middlegame(white, black, pos.kind_pieces[QUEEN_SET]);
-    const Square white_king = pos.king_square[0];
-    const Square black_king = pos.king_square[1];
-    const bool white_king_on_rank_1 = white_king < 8;
-    const bool black_king_on_rank_8 = black_king >= 56;
-
     quiet.middlegame = middlegame;
-    quiet.white_king = white_king;
-    quiet.black_king = black_king;
+    quiet.kings = pos.king_square;
+    quiet.pawns = {white_pawns, black_pawns};
+    quiet.pawn_files = {files_of(e.files[0]), files_of(e.files[1])};
     quiet.outposts = e.outposts;
     quiet.hemmed_bishops = e.hemmed_bishops;
-    quiet.pawn_files = {files_of(e.files[0]), files_of(e.files[1])};
-    quiet.rook_bonus = {rook_on_seventh_bonus(middlegame, black_king_on_rank_8),
-                        rook_on_seventh_bonus(middlegame, white_king_on_rank_1)};
-    quiet.pawns = {white_pawns, black_pawns};
-    quiet.queen_bonus = {queen_on_seventh_bonus(middlegame, black_king_on_rank_8),
-                         queen_on_seventh_bonus(middlegame, white_king_on_rank_1)};
-    quiet.passer_fronts = {middlegame ? 0 : white_passer_fronts(e, white_pawns),
-                           middlegame ? 0 : black_passer_fronts(e, black_pawns)};
+    quiet.passer_fronts = {middlegame ? 0 : passer_fronts<0>(e, white_pawns),
+                           middlegame ? 0 : passer_fronts<1>(e, black_pawns)};
     quiet.pawn_terms = pawn_terms(e, white, black, white_pawns, black_pawns, middlegame);
     quiet.king_terms = {e.king_terms[0], e.king_terms[1]}; // as evaluate() left them
 }
 
-int32_t score_after_quiet_move(Move move) {
+// Out of line: compiled into the search's loop, it would crowd that loop's registers.
+[[gnu::noinline]] int32_t score_after_quiet_move(Move move) {
     if (quiet.piece_count < 0) return 0;
     last_evaluated_piece_count = quiet.piece_count;
-    const Square from = move_from(move), to = move_to(move);
-    const PieceCode piece = pos.board[from];
-    int32_t change = square_values[piece][to] - square_values[piece][from];
-    if ((piece & PAWN) != 0)
-        change += pawn_push_change(piece, from, to);
-    else if ((piece & KING) != 0)
-        change += king_step_change(piece, from, to) + blocking_terms(to) - blocking_terms(from);
-    else
-        change += piece_terms(piece, to) - piece_terms(piece, from) + blocking_terms(to) -
-                  blocking_terms(from);
-    const int32_t white_score = quiet.white_score + change;
-    return pos.side == 0 ? white_score : -white_score;
+    if (pos.side == 0) return quiet.white_score + quiet_move_change<0>(move);
+    return -(quiet.white_score + quiet_move_change<1>(move));
 }
 
 } // namespace tervane
