@@ -33,13 +33,6 @@ constexpr int R1_EAST = 0, R1_NORTH = 1, R1_WEST = 2;
 constexpr int R8_EAST = 0, R8_WEST = 1, R8_SOUTH = 2;
 constexpr int TO_WEST = 0, TO_EAST = 1;
 
-constexpr Square A2 = 8, B2 = 9, C2 = 10, D2 = 11, E2 = 12, F2 = 13, G2 = 14, H2 = 15;
-constexpr Square B3 = 17, C3 = 18, D3 = 19, E3 = 20, F3 = 21, G3 = 22, H3 = 23;
-constexpr Square B6 = 41, C6 = 42, D6 = 43, E6 = 44, F6 = 45, G6 = 46, H6 = 47;
-constexpr Square A7 = 48, B7 = 49, C7 = 50, D7 = 51, E7 = 52, F7 = 53, G7 = 54, H7 = 55;
-constexpr Square C1 = 2, D1 = 3, E1 = 4, F1 = 5, G1 = 6;
-constexpr Square C8 = 58, D8 = 59, E8 = 60, F8 = 61, G8 = 62;
-
 inline bool any_holds(std::initializer_list<Square> squares, PieceCode piece) {
     for (Square s : squares)
         if (pos.board[s] == piece) return true;

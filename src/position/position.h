@@ -2,13 +2,13 @@
 #pragma once
 
 #include "position/bitboards.h"
+#include "position/squares.h"
 
 #include <array>
 #include <cstdint>
 
 namespace tervane {
 
-using Square = int32_t;    // 0..63, file + 8 * rank, a1 = 0, h8 = 63
 using PieceCode = int32_t; // colour bit | kind bit, 0 = empty
 using Move = int32_t;      // from + 64 * to + 4096 * kind, 0 = no move
 
