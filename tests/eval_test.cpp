@@ -759,6 +759,22 @@ void expect_matches_reference(const char* where, Coverage& coverage) {
     ASSERT_EQ(got, want.score) << where << ": " << describe_position();
     ASSERT_EQ(last_evaluated_piece_count, want.early_draw ? -12345 : want.pieces)
         << where << ": " << describe_position();
+    // The eval command's terms: white's less black's add up to the score, in the form that the
+    // literal reading takes, and reading them changes nothing the evaluation keeps.
+    last_evaluated_piece_count = -12345;
+    const EvalBreakdown terms = evaluation_breakdown();
+    ASSERT_EQ(last_evaluated_piece_count, -12345);
+    int32_t white_view = 0;
+    for (int i = 0; i < terms.term_count; ++i)
+        white_view += terms.terms[i].values[0] - terms.terms[i].values[1];
+    ASSERT_EQ(pos.side == 0 ? white_view : -white_view, got)
+        << where << ": " << describe_position();
+    ASSERT_EQ(terms.score, got) << where << ": " << describe_position();
+    ASSERT_EQ(terms.form, want.early_draw   ? EvalForm::DRAWN_ENDING
+                          : want.middlegame ? EvalForm::MIDDLEGAME
+                                            : EvalForm::ENDGAME)
+        << where << ": " << describe_position();
+    ASSERT_EQ(terms.halved_material, want.halved) << where << ": " << describe_position();
     // The windowed form, with windows below, around and above the score: exact inside the
     // window, else a bound of the score on the window's far side of it. Each window twice: with
     // the king terms of these squares remembered from the evaluation above, and forgotten by an

@@ -113,6 +113,19 @@ TEST(CommandLoop, PrintShowsTheBoardAndCounters) {
                      "turn: B", "ply:0 * root_ply:4 * fifty:1", "hash numder: 0"}));
 }
 
+TEST(CommandLoop, EvalShowsTheTermsAndTheTotal) {
+    Engine engine = started();
+    ask(engine, "position startpos moves e2e4");
+    const Lines lines = ask(engine, "eval");
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines.front(), "Evaluation (middlegame)");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "hemmed bishops               -30     -60"),
+              lines.end());
+    EXPECT_EQ(lines.back(), "Total: -52 for black to move");
+    ask(engine, "position fen 4k3/8/8/8/8/8/8/4KN2 w - - 0 1");
+    EXPECT_EQ(ask(engine, "eval").back(), "Total: 0 for white to move");
+}
+
 TEST(Perft, ReportOfTheInitialPosition) {
     Engine engine = started();
     Lines lines = ask(engine, "perft 1");

@@ -3,6 +3,7 @@
 
 #include "position/position.h"
 
+#include <array>
 #include <cstdint>
 
 namespace tervane {
@@ -36,5 +37,23 @@ int32_t evaluate_within(int32_t alpha, int32_t beta);
 // that evaluate() would.
 void begin_quiet_moves();
 int32_t score_after_quiet_move(Move move);
+
+// The static evaluation of the current position term by term, for the `eval` command: read from
+// the same rules and weights as evaluate(), whose score the terms add up to. It leaves the
+// evaluation's state (last_evaluated_piece_count, the pawn table) as it was.
+enum class EvalForm { MIDDLEGAME, ENDGAME, DRAWN_ENDING };
+struct EvalTerm {
+    const char* name;
+    std::array<int32_t, 2> values; // white's and black's, each from its own side (a charge < 0)
+};
+constexpr int MAX_EVAL_TERMS = 16;
+struct EvalBreakdown {
+    EvalForm form;
+    bool halved_material; // opposite-coloured bishops: both material sums count half
+    int term_count;       // the terms of the form; none for the drawn ending, which scores 0
+    std::array<EvalTerm, MAX_EVAL_TERMS> terms;
+    int32_t score; // white's terms less black's, from the side to move's view
+};
+EvalBreakdown evaluation_breakdown();
 
 } // namespace tervane

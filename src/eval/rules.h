@@ -87,8 +87,8 @@ template <int Us> inline PawnCover pawn_cover(Bitboard pawns) {
 // pawns, whose weights depend on the phase, the other terms (its own view), and its passed
 // pawns.
 struct PawnStructure {
-    int32_t isolated_count, backward, doubled, passed_ranks, passed_extras;
-    Bitboard passed_pawns;
+    int32_t isolated_count = 0, backward = 0, doubled = 0, passed_ranks = 0, passed_extras = 0;
+    Bitboard passed_pawns = 0;
 };
 
 template <int Us, Counting C>

@@ -19,8 +19,9 @@ struct CommandWord {
     Command command;
 };
 
-// Tried in this order: "ucinewgame" must be seen before "uci".
-constexpr std::array<CommandWord, 10> COMMAND_WORDS = {{
+// Tried in this order: "ucinewgame" must be seen before "uci". A new word goes last, unless
+// it begins with an older one or an older one begins with it.
+constexpr std::array<CommandWord, 11> COMMAND_WORDS = {{
     {"go", Command::GO},
     {"position", Command::POSITION},
     {"stop", Command::STOP},
@@ -31,6 +32,7 @@ constexpr std::array<CommandWord, 10> COMMAND_WORDS = {{
     {"perft", Command::PERFT},
     {"print", Command::PRINT},
     {"quit", Command::QUIT},
+    {"eval", Command::EVAL},
 }};
 
 // The command line with room for the line feed that handlers see at its end.
@@ -99,6 +101,9 @@ bool execute_command(char* line) {
         break;
     case Command::PRINT:
         print_board();
+        break;
+    case Command::EVAL:
+        eval_command();
         break;
     case Command::QUIT:
         return false;

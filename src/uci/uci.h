@@ -24,7 +24,8 @@ enum class Command {
     PONDERHIT,
     PERFT,
     PRINT,
-    QUIT
+    QUIT,
+    EVAL
 };
 
 // The command a line starts with, tried in the engine's fixed order.
@@ -48,6 +49,8 @@ void set_up_position(const char* fen);
 void position_command(char* line);
 void go_command(const char* line);
 void perft_command(const char* line);
+// "eval": the static evaluation of the current position, term by term.
+void eval_command();
 // "ucinewgame": each layer forgets the previous game.
 void new_game();
 // Milliseconds of the clock kept back for the answer's way to the interface.
