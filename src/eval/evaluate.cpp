@@ -99,9 +99,7 @@ template <Counting C, bool Bounded>
     // The pawn entry first: on a miss it is filled by a call, and little is kept across it.
     const Bitboard white_pawns = pieces_of(0, PAWN_SET);
     const Bitboard black_pawns = pieces_of(1, PAWN_SET);
-    PawnEntry& e = pawn_slot(white_pawns, black_pawns);
-    if (!holds_pawns(e, white_pawns, black_pawns)) [[unlikely]]
-        refill_pawn_entry<C>(e, white_pawns, black_pawns);
+    PawnEntry& e = pawn_entry(white_pawns, black_pawns, refill_pawn_entry<C>);
 
     const auto& kinds = pos.kind_pieces;
     const Bitboard white = pos.colour_pieces[0];

@@ -5,6 +5,7 @@
 namespace tervane {
 
 alignas(64) std::array<PawnEntry, std::size_t{1} << PAWN_TABLE_BITS> pawn_table;
+PawnEntry fresh_pawn_entry;
 
 namespace {
 
@@ -44,6 +45,8 @@ template <>
 
 [[gnu::noinline]] int32_t refresh_king_terms(PawnEntry& e, Square white_king, Square black_king,
                                              Bitboard white_pawns, Bitboard black_pawns) {
+    check_invariant("the king terms are worked out with the pawns of their entry",
+                    [&] { return holds_pawns(e, white_pawns, black_pawns); });
     if (e.king_squares % 256 != white_king + 1)
         e.king_terms[0] =
             static_cast<int16_t>(middlegame_king_terms<0>(white_king, white_pawns, black_pawns));

@@ -6,6 +6,7 @@
 
 #include "eval/bit_sets.h"
 #include "eval/rules.h"
+#include "platform/build_config.h"
 #include "position/position.h"
 
 #include <array>
@@ -53,9 +54,25 @@ inline bool holds_pawns(const PawnEntry& e, Bitboard white_pawns, Bitboard black
 
 // The entry's terms of a pawn structure met for the first time: kept out of the evaluation's
 // straight path, which then needs fewer registers. One version for each way of counting bits,
-// like the evaluation; refill_pawn_entry_for_processor (dispatch.h) picks the processor's.
+// like the evaluation; dispatch.h has the processor's for callers outside the evaluation.
 template <Counting C>
 void refill_pawn_entry(PawnEntry& e, Bitboard white_pawns, Bitboard black_pawns);
+
+// The entry that stands in for the table when it is switched off (see USE_PAWN_TABLE).
+extern PawnEntry fresh_pawn_entry;
+
+// The entry of these pawns, filled by `refill` (a version of refill_pawn_entry) when the table
+// holds other pawns there; without the table, filled afresh each time.
+template <class Refill>
+[[gnu::always_inline]] inline PawnEntry& pawn_entry(Bitboard white_pawns, Bitboard black_pawns,
+                                                    Refill refill) {
+    PawnEntry& e = USE_PAWN_TABLE ? pawn_slot(white_pawns, black_pawns) : fresh_pawn_entry;
+    if (!USE_PAWN_TABLE || !holds_pawns(e, white_pawns, black_pawns)) [[unlikely]]
+        refill(e, white_pawns, black_pawns);
+    check_invariant("a pawn entry holds the pawns it was looked up for",
+                    [&] { return holds_pawns(e, white_pawns, black_pawns); });
+    return e;
+}
 
 // The files of a PawnEntry::files byte, as a mask of whole files.
 constexpr Bitboard files_of(uint8_t files) {

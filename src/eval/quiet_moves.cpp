@@ -6,6 +6,8 @@
 #include "eval/eval.h"
 #include "eval/pawn_table.h"
 #include "eval/rules.h"
+#include "platform/build_config.h"
+#include "position/make_unmake.h"
 #include "position/move.h"
 #include "position/piece_square_tables.h"
 #include "position/position.h"
@@ -34,8 +36,36 @@ struct QuietMoves {
     int32_t pawn_terms; // see pawn_terms
     // Middlegame: the kings' table values and shelters where they stand (e.king_terms).
     std::array<int32_t, 2> king_terms;
+    // The checked build's record of the position this was kept for.
+    BoardState position;
+    int32_t ply;
 };
 QuietMoves quiet;
+
+bool kept_for_current_position() {
+    const BoardState& now = pos;
+    const BoardState& kept = quiet.position;
+    return pos.ply == quiet.ply && now.colour_pieces == kept.colour_pieces &&
+           now.kind_pieces == kept.kind_pieces && now.material == kept.material &&
+           now.king_square == kept.king_square && now.square_score == kept.square_score &&
+           now.ep_square == kept.ep_square && now.side == kept.side &&
+           now.castling == kept.castling;
+}
+
+// The checked build's test of a quiet-move score: the move played, evaluate() asked from the
+// other side, the move taken back. An illegal move has no score to compare. The piece count is
+// left as the score left it.
+bool matches_played_move(Move move, int32_t score, int32_t count_before) {
+    const int32_t count_after = last_evaluated_piece_count;
+    last_evaluated_piece_count = count_before;
+    bool matches = true;
+    if (make_move(move)) {
+        matches = evaluate() == -score && last_evaluated_piece_count == count_after;
+        unmake_move();
+    }
+    last_evaluated_piece_count = count_after;
+    return matches;
+}
 
 // What evaluate draws from the pawns besides their piece-square values, white's view, for the
 // position's knights, bishops, rooks and kings, with the given colour and pawn sets and the
@@ -45,6 +75,8 @@ QuietMoves quiet;
 [[gnu::always_inline]] inline int32_t pawn_terms(PawnEntry& e, Bitboard white, Bitboard black,
                                                  Bitboard white_pawns, Bitboard black_pawns,
                                                  bool middlegame) {
+    check_invariant("the pawn terms are read from the entry of the pawns",
+                    [&] { return holds_pawns(e, white_pawns, black_pawns); });
     const auto& kinds = pos.kind_pieces;
     constexpr Counting C = Counting::PORTABLE;
     const Bitboard bishops = kinds[BISHOP_SET];
@@ -74,9 +106,7 @@ template <int Us> int32_t pawn_push_change(Square from, Square to) {
     const Bitboard pawns = pos.kind_pieces[PAWN_SET] ^ step;
     const Bitboard white_pawns = white & pawns;
     const Bitboard black_pawns = black & pawns;
-    PawnEntry& e = pawn_slot(white_pawns, black_pawns);
-    if (!holds_pawns(e, white_pawns, black_pawns))
-        refill_pawn_entry_for_processor(e, white_pawns, black_pawns);
+    PawnEntry& e = pawn_entry(white_pawns, black_pawns, refill_pawn_entry_for_processor);
     return pawn_terms(e, white, black, white_pawns, black_pawns, quiet.middlegame) -
            quiet.pawn_terms;
 }
@@ -167,7 +197,7 @@ void begin_quiet_moves() {
     const Bitboard black = pos.colour_pieces[1];
     const Bitboard white_pawns = pieces_of(0, PAWN_SET);
     const Bitboard black_pawns = pieces_of(1, PAWN_SET);
-    PawnEntry& e = pawn_slot(white_pawns, black_pawns); // filled by evaluate()
+    PawnEntry& e = pawn_entry(white_pawns, black_pawns, refill_pawn_entry_for_processor);
     const bool middlegame = in_middlegame(white, black, pos.kind_pieces[QUEEN_SET]);
     quiet.middlegame = middlegame;
     quiet.kings = pos.king_square;
@@ -178,15 +208,27 @@ void begin_quiet_moves() {
     quiet.passer_fronts = {middlegame ? 0 : passer_fronts<0>(e, white_pawns),
                            middlegame ? 0 : passer_fronts<1>(e, black_pawns)};
     quiet.pawn_terms = pawn_terms(e, white, black, white_pawns, black_pawns, middlegame);
-    quiet.king_terms = {e.king_terms[0], e.king_terms[1]}; // as evaluate() left them
+    quiet.king_terms = {e.king_terms[0], e.king_terms[1]}; // as pawn_terms left them
+    if constexpr (CHECKED_BUILD) {
+        quiet.position = pos;
+        quiet.ply = pos.ply;
+    }
 }
 
 // Out of line: compiled into the search's loop, it would crowd that loop's registers.
 [[gnu::noinline]] int32_t score_after_quiet_move(Move move) {
-    if (quiet.piece_count < 0) return 0;
-    last_evaluated_piece_count = quiet.piece_count;
-    if (pos.side == 0) return quiet.white_score + quiet_move_change<0>(move);
-    return -(quiet.white_score + quiet_move_change<1>(move));
+    check_invariant("the quiet-move state was kept for the current position",
+                    [] { return kept_for_current_position(); });
+    const int32_t count_before = last_evaluated_piece_count;
+    int32_t score = 0;
+    if (quiet.piece_count >= 0) {
+        last_evaluated_piece_count = quiet.piece_count;
+        score = pos.side == 0 ? quiet.white_score + quiet_move_change<0>(move)
+                              : -(quiet.white_score + quiet_move_change<1>(move));
+    }
+    check_invariant("a quiet-move score is evaluate()'s after the move is played",
+                    [&] { return matches_played_move(move, score, count_before); });
+    return score;
 }
 
 } // namespace tervane
