@@ -85,7 +85,7 @@ constexpr std::array<Bitboard, 10> make_padded_files() {
     for (int f = 0; f < 8; ++f) files[f + 1] = file_mask(f);
     return files;
 }
-constexpr std::array<Bitboard, 10> padded_files = make_padded_files();
+inline constexpr std::array<Bitboard, 10> padded_files = make_padded_files();
 
 // Seen from a side (0 white, 1 black; see relative_rank): a rank, one rank forward, and every
 // square in front (with the squares themselves).

@@ -92,6 +92,61 @@ static_assert(OUTPOST_TERMS.least == 0);
 static_assert(SHUT_IN_ROOK >= 0);
 static_assert(SHELTER.least <= SHELTER.most);
 
+// Step 4's material rules, for an endgame without queens and rooks: false for the drawn
+// ending, which scores 0; otherwise the material sums, halved for opposite-coloured bishops.
+// Out of line: seldom met, and kept out of the straight path it leaves the evaluation's values
+// in registers.
+[[gnu::noinline]] bool endgame_material(std::array<int32_t, 2>& material, Bitboard pawns) {
+    const Bitboard white_knights = pieces_of(0, KNIGHT_SET);
+    const Bitboard black_knights = pieces_of(1, KNIGHT_SET);
+    const Bitboard white_bishops = pieces_of(0, BISHOP_SET);
+    const Bitboard black_bishops = pieces_of(1, BISHOP_SET);
+    if (drawn_ending(pawns, white_knights, black_knights, white_bishops, black_bishops))
+        return false;
+    if (opposite_bishops(pawns, white_knights | black_knights, white_bishops, black_bishops))
+        material = {halved_material(material[0]), halved_material(material[1])};
+    return true;
+}
+
+// The terms of the endgame form besides the rooks': the kings' table, blocked passed pawns
+// (step 5) and queens on the seventh rank (step 7).
+template <Counting C>
+[[gnu::always_inline]] inline int32_t endgame_terms(const PawnEntry& e, Bitboard white_pawns,
+                                                    Bitboard black_pawns, Bitboard queens) {
+    const Square white_king = pos.king_square[0], black_king = pos.king_square[1];
+    int32_t p = king_endgame_table[white_king] - king_endgame_table[black_king];
+    if (e.passed != 0)
+        p += blocked_passer_terms<C>(passer_fronts<0>(e, white_pawns),
+                                     passer_fronts<1>(e, black_pawns), occupied_squares());
+    return p + queens_on_seventh<0, C>(pos.colour_pieces[0] & queens, false, black_king) -
+           queens_on_seventh<1, C>(pos.colour_pieces[1] & queens, false, white_king);
+}
+
+// The least and the most that the full score can be, for the side to move, given the terms
+// known so far (`known`, white's view) and what the others can add from above and below: each
+// rook and each knight on an outpost square what its rules give at most; in the middlegame
+// the shut-in h-rook of either colour, and the shelters of the kings when their terms are not
+// known (their table values are counted in `known`).
+struct ScoreRange {
+    int32_t least, most;
+};
+template <Counting C>
+[[gnu::always_inline]] inline ScoreRange
+score_range(int32_t known, const PawnEntry& e, const std::array<Bitboard, 2>& rooks,
+            const std::array<Bitboard, 2>& knights, bool middlegame, bool king_terms_known) {
+    const int32_t rook_most = ROOK_TERMS[middlegame ? 0 : 1].most;
+    const int32_t once =
+        middlegame ? SHUT_IN_ROOK + (king_terms_known ? 0 : SHELTER.most - SHELTER.least) : 0;
+    const int32_t white_up = rook_most * few_bits<C>(rooks[0]) +
+                             OUTPOST_TERMS.most * few_bits<C>(knights[0] & e.outposts[0]) + once;
+    const int32_t white_down = rook_most * few_bits<C>(rooks[1]) +
+                               OUTPOST_TERMS.most * few_bits<C>(knights[1] & e.outposts[1]) + once;
+    const int32_t negate = -static_cast<int32_t>(pos.side);
+    const int32_t own = (known ^ negate) - negate;
+    const int32_t swap = (white_up ^ white_down) & negate; // swaps the two for black
+    return {own - (white_down ^ swap), own + (white_up ^ swap)};
+}
+
 // The evaluation; with Bounded, a score that only has to compare with alpha and beta as the
 // full score does (see evaluate_within).
 template <Counting C, bool Bounded>
@@ -108,25 +163,12 @@ template <Counting C, bool Bounded>
     const Bitboard queens = kinds[QUEEN_SET];
     const Bitboard rooks = kinds[ROOK_SET];
 
-    int32_t white_material = pos.material[0];
-    int32_t black_material = pos.material[1];
-
     const bool middlegame = in_middlegame(white, black, queens);
 
-    // Endgame material rules (step 4). They depend on piece counts only, so they are decided
-    // before any other work; the draw return leaves last_evaluated_piece_count untouched.
-    if (!middlegame && (queens | rooks) == 0) {
-        const Bitboard white_knights = white & kinds[KNIGHT_SET];
-        const Bitboard black_knights = black & kinds[KNIGHT_SET];
-        const Bitboard white_bishops = white & kinds[BISHOP_SET];
-        const Bitboard black_bishops = black & kinds[BISHOP_SET];
-        if (drawn_ending(pawns, white_knights, black_knights, white_bishops, black_bishops))
-            return 0;
-        if (opposite_bishops(pawns, white_knights | black_knights, white_bishops, black_bishops)) {
-            white_material = halved_material(white_material);
-            black_material = halved_material(black_material);
-        }
-    }
+    // The endgame material rules depend on piece counts only, so they are decided before any
+    // other work; the draw return leaves last_evaluated_piece_count untouched.
+    std::array<int32_t, 2> material = pos.material;
+    if (!middlegame && (queens | rooks) == 0 && !endgame_material(material, pawns)) return 0;
 
     const Bitboard knights = kinds[KNIGHT_SET];
     const Bitboard bishops = kinds[BISHOP_SET];
@@ -155,17 +197,10 @@ template <Counting C, bool Bounded>
     // one pair of squares.
     const uint16_t king_squares = king_squares_key(white_king, black_king);
     const bool king_terms_known = !middlegame || e.king_squares == king_squares;
-    if (!middlegame) {
-        p += king_endgame_table[white_king] - king_endgame_table[black_king];
-        if (e.passed != 0)
-            p += blocked_passer_terms<C>(passer_fronts<0>(e, white_pawns),
-                                         passer_fronts<1>(e, black_pawns), white | black);
-        // Queens on the seventh rank (step 7).
-        p += queens_on_seventh<0, C>(white & queens, false, black_king) -
-             queens_on_seventh<1, C>(black & queens, false, white_king);
-    } else if (king_terms_known) {
+    if (!middlegame)
+        p += endgame_terms<C>(e, white_pawns, black_pawns, queens);
+    else if (king_terms_known)
         p += e.king_terms[0] + e.king_terms[1];
-    }
 
     const Bitboard white_rooks = white & rooks;
     const Bitboard black_rooks = black & rooks;
@@ -173,31 +208,14 @@ template <Counting C, bool Bounded>
     const Bitboard black_knights = black & knights;
 
     if constexpr (Bounded) {
-        // What the terms below can add, white's view, from above and below: each rook and
-        // each knight on an outpost square what its rules give at most; in the middlegame the
-        // shut-in h-rook of either colour, and the shelters of the kings when their terms are
-        // not known (their table values are known at once).
-        const int32_t rook_most = ROOK_TERMS[middlegame ? 0 : 1].most;
-        const int32_t once =
-            middlegame ? SHUT_IN_ROOK + (king_terms_known ? 0 : SHELTER.most - SHELTER.least) : 0;
         const int32_t king_tables =
             king_terms_known ? 0
                              : king_table_value<0>(white_king) - king_table_value<1>(black_king);
-        const int32_t white_up = rook_most * few_bits<C>(white_rooks) +
-                                 OUTPOST_TERMS.most * few_bits<C>(white_knights & e.outposts[0]) +
-                                 once;
-        const int32_t white_down = rook_most * few_bits<C>(black_rooks) +
-                                   OUTPOST_TERMS.most * few_bits<C>(black_knights & e.outposts[1]) +
-                                   once;
-        // The least and the most that the full score can be, for the side to move.
-        const int32_t negate = -static_cast<int32_t>(pos.side);
-        const int32_t known =
-            ((white_material + black_material + p + king_tables) ^ negate) - negate;
-        const int32_t swap = (white_up ^ white_down) & negate; // swaps the two for black
-        const int32_t least = known - (white_down ^ swap);
-        const int32_t most = known + (white_up ^ swap);
-        if (least >= beta) return least;
-        if (most <= alpha) return most;
+        const ScoreRange range = score_range<C>(
+            material[0] + material[1] + p + king_tables, e, {white_rooks, black_rooks},
+            {white_knights, black_knights}, middlegame, king_terms_known);
+        if (range.least >= beta) return range.least;
+        if (range.most <= alpha) return range.most;
     }
 
     // Rooks (step 8): on the seventh rank, and on files without own pawns.
@@ -216,7 +234,7 @@ template <Counting C, bool Bounded>
             p += refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
     }
 
-    const int32_t total = white_material + black_material + p;
+    const int32_t total = material[0] + material[1] + p;
     const int32_t negate = -static_cast<int32_t>(pos.side); // 0, or -1 when black is to move
     return (total ^ negate) - negate;
 }

@@ -49,15 +49,14 @@ constexpr int32_t halved_material(int32_t material) {
 
 // ---- Pawns -----------------------------------------------------------------------------------
 
-// The rank, counted from the side's first, of its rearmost pawn on a file (index file + 1), at
-// most 6: a file without one reads 6, and so does a pawn on the last rank, as the rule's
-// starting value stands for it.
-template <int Us> inline int rear_rank(Bitboard own_pawns, int padded_file) {
-    const Bitboard on_file = own_pawns & padded_files[padded_file];
+// The rank, counted from the side's first, of the rearmost of its pawns on one file, at most 6:
+// a file without one reads 6, and so does a pawn on the last rank, as the rule's starting value
+// stands for it.
+template <int Us> constexpr int rear_rank(Bitboard own_pawns_on_file) {
     if constexpr (Us == 0)
-        return lowest_square(on_file | bit(48)) >> 3;
+        return lowest_square(own_pawns_on_file | bit(48)) >> 3;
     else
-        return 7 - (highest_square(on_file | bit(8)) >> 3);
+        return 7 - (highest_square(own_pawns_on_file | bit(8)) >> 3);
 }
 
 // Sum over the files of n * (n - 1) for n pawns of one colour on the file: every pawn of a
@@ -117,7 +116,8 @@ inline PawnStructure pawn_structure(Bitboard own, const PawnCover& own_cover,
         passed_ranks += r;
         if (((isolated >> s) & 1) == 0) {
             passed_extras += PASSED_PAWN_NOT_ISOLATED;
-            if (r - rear_rank<Us>(own, f) == 1 || r - rear_rank<Us>(own, f + 2) == 1)
+            if (r - rear_rank<Us>(own & padded_files[f]) == 1 ||
+                r - rear_rank<Us>(own & padded_files[f + 2]) == 1)
                 passed_extras += PASSED_PAWN_SUPPORTED;
         }
     }
@@ -177,12 +177,13 @@ template <int Us>
 [[gnu::always_inline]] inline int32_t shelter(Square king, Bitboard own_pawns,
                                               Bitboard enemy_pawns) {
     const int f = file_of(king), r = relative_rank<Us>(rank_of(king));
-    const bool own_pawn = (own_pawns & file_mask(f)) != 0;
-    int32_t p = king_file_term(own_pawn, (enemy_pawns & file_mask(f)) != 0) +
-                shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, r, rear_rank<Us>(own_pawns, f + 1));
-    for (const int x : {f + 2, f}) // the sentinel files read "no pawn"
-        p += shield_term(SHIELD_SIDE_FILE_PER_RANK, (own_pawns & padded_files[x]) != 0, r,
-                         rear_rank<Us>(own_pawns, x));
+    const Bitboard own_file = own_pawns & file_mask(f);
+    int32_t p = king_file_term(own_file != 0, (enemy_pawns & file_mask(f)) != 0) +
+                shield_term(SHIELD_OWN_FILE_PER_RANK, own_file != 0, r, rear_rank<Us>(own_file));
+    for (const int x : {f + 2, f}) { // the sentinel files beyond the edges read "no pawn"
+        const Bitboard side_file = own_pawns & padded_files[x];
+        p += shield_term(SHIELD_SIDE_FILE_PER_RANK, side_file != 0, r, rear_rank<Us>(side_file));
+    }
     return p;
 }
 
