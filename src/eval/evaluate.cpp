@@ -187,8 +187,8 @@ template <Counting C, bool Bounded>
     const Bitboard white_bishops = white & bishops;
     const Bitboard black_bishops = black & bishops;
     p += bishop_pair_terms<C>(white_bishops, black_bishops);
-    p += fianchetto_bonus<0>(white_bishops, white_king) -
-         fianchetto_bonus<1>(black_bishops, black_king);
+    p += fianchetto_bonus<0>(white_bishops, white_king);
+    p -= fianchetto_bonus<1>(black_bishops, black_king);
     // Hemmed in by their own pawns: seldom met, and then for many evaluations in a row.
     if ((bishops & e.hemmed_bishops) != 0)
         p += hemmed_bishop_terms<C>(white_bishops, black_bishops, e.hemmed_bishops);
