@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
 
 namespace tervane {
 
@@ -37,33 +38,30 @@ namespace {
 struct TermRange {
     int32_t least, most;
 };
+constexpr TermRange EMPTY_RANGE = {std::numeric_limits<int32_t>::max(),
+                                   std::numeric_limits<int32_t>::min()};
+constexpr TermRange widened(TermRange range, int32_t value) {
+    return {std::min(range.least, value), std::max(range.most, value)};
+}
 
 // One king's shelter, its own view, over every rank of the king and every placement of the
 // pawns on its three files. For a given king rank the files are independent of each other, and
 // a rearmost pawn counts on its seventh rank at most (see rear_rank).
 constexpr TermRange shelter_range() {
-    TermRange range{0, 0};
+    TermRange range = EMPTY_RANGE;
     for (int king_rank = 0; king_rank < 8; ++king_rank) {
-        TermRange king_file{KING_FILE_WITHOUT_OWN_PAWN, -KING_FILE_WITHOUT_OWN_PAWN};
-        TermRange side_file{SHIELD_PAWN_MISSING, -SHIELD_PAWN_MISSING};
-        for (int pawn_rank = 0; pawn_rank < 7; ++pawn_rank) {
+        TermRange king_file = EMPTY_RANGE, side_file = EMPTY_RANGE;
+        for (int pawn_rank = 0; pawn_rank < 7; ++pawn_rank)
             for (const bool own_pawn : {false, true}) {
-                const int32_t side =
-                    shield_term(SHIELD_SIDE_FILE_PER_RANK, own_pawn, king_rank, pawn_rank);
-                side_file = {std::min(side_file.least, side), std::max(side_file.most, side)};
-                for (const bool enemy_pawn : {false, true}) {
-                    const int32_t own =
-                        king_file_term(own_pawn, enemy_pawn) +
-                        shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, king_rank, pawn_rank);
-                    king_file = {std::min(king_file.least, own), std::max(king_file.most, own)};
-                }
+                side_file = widened(side_file, shield_term(SHIELD_SIDE_FILE_PER_RANK, own_pawn,
+                                                           king_rank, pawn_rank));
+                const int32_t shield =
+                    shield_term(SHIELD_OWN_FILE_PER_RANK, own_pawn, king_rank, pawn_rank);
+                for (const bool enemy_pawn : {false, true})
+                    king_file = widened(king_file, king_file_term(own_pawn, enemy_pawn) + shield);
             }
-        }
-        const TermRange here = {king_file.least + 2 * side_file.least,
-                                king_file.most + 2 * side_file.most};
-        range = king_rank == 0
-                    ? here
-                    : TermRange{std::min(range.least, here.least), std::max(range.most, here.most)};
+        range = widened(widened(range, king_file.least + 2 * side_file.least),
+                        king_file.most + 2 * side_file.most);
     }
     return range;
 }
@@ -183,7 +181,7 @@ template <Counting C, bool Bounded>
     const Square white_king = pos.king_square[0];
     const Square black_king = pos.king_square[1];
 
-    // The bishop pair (step 2).
+    // The bishops (step 2): the pair and the fianchetto.
     const Bitboard white_bishops = white & bishops;
     const Bitboard black_bishops = black & bishops;
     p += bishop_pair_terms<C>(white_bishops, black_bishops);
