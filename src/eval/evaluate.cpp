@@ -90,7 +90,7 @@ static_assert(OUTPOST_TERMS.least == 0);
 static_assert(SHUT_IN_ROOK >= 0);
 static_assert(SHELTER.least <= SHELTER.most);
 
-// Step 4's material rules, for an endgame without queens and rooks: false for the drawn
+// The endgame material rules, for an endgame without queens and rooks: false for the drawn
 // ending, which scores 0; otherwise the material sums, halved for opposite-coloured bishops.
 // Out of line: seldom met, and kept out of the straight path it leaves the evaluation's values
 // in registers.
@@ -107,7 +107,7 @@ static_assert(SHELTER.least <= SHELTER.most);
 }
 
 // The terms of the endgame form besides the rooks': the kings' table, blocked passed pawns
-// (step 5) and queens on the seventh rank (step 7).
+// and queens on the seventh rank.
 template <Counting C>
 [[gnu::always_inline]] inline int32_t endgame_terms(const PawnEntry& e, Bitboard white_pawns,
                                                     Bitboard black_pawns, Bitboard queens) {
@@ -170,18 +170,18 @@ template <Counting C, bool Bounded>
 
     const Bitboard knights = kinds[KNIGHT_SET];
     const Bitboard bishops = kinds[BISHOP_SET];
-    // Step 11: knights, bishops, rooks and queens of both colours.
+    // The null move's material guard: knights, bishops, rooks and queens of both colours.
     last_evaluated_piece_count = many_bits<C>(knights | bishops | rooks | queens);
 
-    // Piece-square tables of pawns, knights, bishops and queens (step 2), kept up to date by
-    // make and unmake; the pawn structure (steps 5 and 6) from the pawn table.
+    // Piece-square tables of pawns, knights, bishops and queens, kept up to date by
+    // make and unmake; the pawn structure from the pawn table.
     int32_t p =
         pos.square_score + e.structure[middlegame ? 0 : 1]; // positional total, white's view
 
     const Square white_king = pos.king_square[0];
     const Square black_king = pos.king_square[1];
 
-    // The bishops (step 2): the pair and the fianchetto.
+    // The bishops: the pair and the fianchetto.
     const Bitboard white_bishops = white & bishops;
     const Bitboard black_bishops = black & bishops;
     p += bishop_pair_terms<C>(white_bishops, black_bishops);
@@ -191,7 +191,7 @@ template <Counting C, bool Bounded>
     if ((bishops & e.hemmed_bishops) != 0)
         p += hemmed_bishop_terms<C>(white_bishops, black_bishops, e.hemmed_bishops);
 
-    // Kings (step 10): in the middlegame table and shelter, remembered in the pawn entry for
+    // Kings: in the middlegame table and shelter, remembered in the pawn entry for
     // one pair of squares.
     const uint16_t king_squares = king_squares_key(white_king, black_king);
     const bool king_terms_known = !middlegame || e.king_squares == king_squares;
@@ -216,7 +216,7 @@ template <Counting C, bool Bounded>
         if (range.most <= alpha) return range.most;
     }
 
-    // Rooks (step 8): on the seventh rank, and on files without own pawns.
+    // Rooks: on the seventh rank, and on files without own pawns.
     p += rooks_on_seventh<0, C>(white_rooks, middlegame, black_king) -
          rooks_on_seventh<1, C>(black_rooks, middlegame, white_king);
     const Bitboard white_pawn_files = files_of(e.files[0]);

@@ -20,7 +20,7 @@ namespace tervane {
 
 // ---- Phase and material ----------------------------------------------------------------------
 
-// The phase (step 3), from the material sums as make and unmake keep them.
+// The phase, from the material sums as make and unmake keep them.
 inline bool in_middlegame(Bitboard white, Bitboard black, Bitboard queens) {
     const bool both_queens = ((white & queens) != 0) & ((black & queens) != 0);
     const int32_t threshold = both_queens ? MIDDLEGAME_MATERIAL_WITH_QUEENS : MIDDLEGAME_MATERIAL;
@@ -28,7 +28,7 @@ inline bool in_middlegame(Bitboard white, Bitboard black, Bitboard queens) {
             static_cast<int>(pos.material[1] <= -threshold)) != 0;
 }
 
-// The endgame material rules (step 4), for an endgame without queens and rooks. A drawn ending:
+// The endgame material rules, for an endgame without queens and rooks. A drawn ending:
 // no pawns, and a side with exactly one knight or exactly one bishop.
 inline bool drawn_ending(Bitboard pawns, Bitboard white_knights, Bitboard black_knights,
                          Bitboard white_bishops, Bitboard black_bishops) {
@@ -82,7 +82,7 @@ template <int Us> inline PawnCover pawn_cover(Bitboard pawns) {
     return {file_fill(pawns), forward_fill<Us>(pawns), forward_fill<Us>(sideways(pawns))};
 }
 
-// One colour's pawn structure (steps 5 and 6): its isolated pawns and the ranks of its passed
+// One colour's pawn structure: its isolated pawns and the ranks of its passed
 // pawns, whose weights depend on the phase, the other terms (its own view), and its passed
 // pawns.
 struct PawnStructure {
@@ -146,7 +146,7 @@ template <int Us> constexpr Bitboard hemmed_bishop_squares(Bitboard own_pawns) {
 }
 
 // Squares on which a knight of the colour stands in front of an enemy pawn that no enemy pawn
-// can chase away: none on a neighbouring file further forward from the enemy's side (step 9).
+// can chase away: none on a neighbouring file further forward from the enemy's side.
 // The rearmost-pawn ranks that the rule compares are clamped to the second and seventh ranks,
 // so a knight on its first rank never counts.
 template <int Us>
@@ -159,7 +159,7 @@ constexpr Bitboard outpost_squares(Bitboard enemy_pawns, const PawnCover& enemy_
 
 // ---- Kings -----------------------------------------------------------------------------------
 
-// The pawns around a king in the middlegame (step 10), the side's own view. The king's file
+// The pawns around a king in the middlegame, the side's own view. The king's file
 // is charged for a missing own and a missing enemy pawn; the king's file and the files beside
 // it each hold a shield pawn when the rearmost own pawn on the file stands in front of the king.
 // Ranks are counted from the side's own first rank.
