@@ -10,7 +10,7 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 # Further suites, each self-contained in its own folder.
-for suite in tests/hardening/run.sh tests/games/run.sh tests/gui/run.sh tests/windows/run.sh \
+for suite in tests/lint/run.sh tests/hardening/run.sh tests/games/run.sh tests/gui/run.sh tests/windows/run.sh \
     tests/package/run.sh tests/cross/run.sh tests/web/run.sh; do
     if [ -f "$suite" ]; then
         echo "== $suite"
