@@ -25,8 +25,10 @@ constexpr const char* BLACK_TO_MOVE = "4k3/8/8/8/8/8/8/4K3 b - - 0 1";
 // The searchmoves list that the limits hold, as move texts.
 std::string listed_moves(const SearchLimits& limits) {
     std::string texts;
-    for (int32_t i = 0; i < limits.search_move_count; ++i)
-        texts += (i > 0 ? " " : "") + text_of(limits.search_moves[i]);
+    for (int32_t i = 0; i < limits.search_move_count; ++i) {
+        if (i > 0) texts += ' ';
+        texts += text_of(limits.search_moves[i]);
+    }
     return texts;
 }
 
@@ -158,7 +160,10 @@ TEST(GoCommand, SearchMovesKeepTheRootsOrder) {
     // Every third move, listed backwards.
     std::vector<std::string> kept;
     std::string line = "go depth 1 searchmoves";
-    for (int32_t i = legal.count - 1; i >= 0; i -= 3) line += " " + text_of(legal.moves[i]);
+    for (int32_t i = legal.count - 1; i >= 0; i -= 3) {
+        line += ' ';
+        line += text_of(legal.moves[i]);
+    }
     line += "\n";
     for (const auto& text : all)
         if (line.find(" " + text) != std::string::npos) kept.push_back(text);

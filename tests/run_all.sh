@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
+started=$(date +%s)
 echo "== Release build and unit/integration tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
@@ -14,7 +15,9 @@ for suite in tests/lint/run.sh tests/hardening/run.sh tests/games/run.sh tests/g
     tests/package/run.sh tests/cross/run.sh tests/web/run.sh; do
     if [ -f "$suite" ]; then
         echo "== $suite"
+        suite_start=$(date +%s)
         bash "$suite"
+        echo "== $suite took $(($(date +%s) - suite_start)) s"
     fi
 done
-echo "All test suites passed."
+echo "All test suites passed in $(($(date +%s) - started)) s."

@@ -58,7 +58,8 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 echo "-- sanitizer build (build-asan) and the whole test suite"
 fresh_build_dir build-asan
 cmake -S . -B build-asan "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVANE_SANITIZE=ON -DTERVANE_CHECKED=ON >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVANE_SANITIZE=ON -DTERVANE_CHECKED=ON \
+    -DTERVANE_PLAIN_ENGINE=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
