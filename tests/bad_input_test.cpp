@@ -681,16 +681,25 @@ std::vector<SearchFlood> search_floods() {
 }
 
 // Writes `bytes` without blocking on a full pipe and reads the engine's output meanwhile,
-// so that neither side can wait for the other. False when the engine stopped taking input.
+// so that neither side can wait for the other. False when the engine took no input for
+// 15 s. A search drains the pipe only between nodes, every 65536 of them; with the
+// default 64 KiB pipe and the engine sharing the processor with other tests, a slow
+// (sanitizer) build needed far more than that in all, so the pipe is made as large as
+// an unprivileged process may, and only time without progress counts.
 bool send_while_reading(Engine& engine, const std::string& bytes, std::vector<std::string>& out) {
     const int flags = fcntl(engine.to_engine, F_GETFL);
     fcntl(engine.to_engine, F_SETFL, flags | O_NONBLOCK);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    fcntl(engine.to_engine, F_SETPIPE_SZ, 1 << 20); // a smaller pipe only makes it slower
+    constexpr auto PATIENCE = std::chrono::seconds(15);
+    auto deadline = std::chrono::steady_clock::now() + PATIENCE;
     std::size_t sent = 0;
     while (sent < bytes.size() && std::chrono::steady_clock::now() < deadline) {
-        const std::size_t chunk = std::min<std::size_t>(bytes.size() - sent, 1 << 16);
+        const std::size_t chunk = std::min<std::size_t>(bytes.size() - sent, 1 << 20);
         const ssize_t n = write(engine.to_engine, bytes.data() + sent, chunk);
-        if (n > 0) sent += static_cast<std::size_t>(n);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            deadline = std::chrono::steady_clock::now() + PATIENCE;
+        }
         if (n < 0 && errno != EAGAIN && errno != EINTR) break;
         while (auto line = engine_pipe::read_line(engine, 1)) out.push_back(*line);
     }
