@@ -174,7 +174,7 @@ EvalBreakdown evaluation_breakdown() {
     int32_t white_view = 0;
     for (int i = 0; i < b.term_count; ++i)
         white_view += b.terms[i].values[0] - b.terms[i].values[1];
-    b.score = pos.side == 0 ? white_view : -white_view;
+    b.score = side_view(white_view, pos.side);
     return b;
 }
 

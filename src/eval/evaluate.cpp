@@ -139,9 +139,9 @@ score_range(int32_t known, const PawnEntry& e, const std::array<Bitboard, 2>& ro
                              OUTPOST_TERMS.most * few_bits<C>(knights[0] & e.outposts[0]) + once;
     const int32_t white_down = rook_most * few_bits<C>(rooks[1]) +
                                OUTPOST_TERMS.most * few_bits<C>(knights[1] & e.outposts[1]) + once;
-    const int32_t negate = -static_cast<int32_t>(pos.side);
-    const int32_t own = (known ^ negate) - negate;
-    const int32_t swap = (white_up ^ white_down) & negate; // swaps the two for black
+    const int32_t own = side_view(known, pos.side);
+    // Black's view swaps what raises the score and what lowers it.
+    const int32_t swap = (white_up ^ white_down) & -static_cast<int32_t>(pos.side);
     return {own - (white_down ^ swap), own + (white_up ^ swap)};
 }
 
@@ -232,9 +232,7 @@ template <Counting C, bool Bounded>
             p += refresh_king_terms(e, white_king, black_king, white_pawns, black_pawns);
     }
 
-    const int32_t total = material[0] + material[1] + p;
-    const int32_t negate = -static_cast<int32_t>(pos.side); // 0, or -1 when black is to move
-    return (total ^ negate) - negate;
+    return side_view(material[0] + material[1] + p, pos.side);
 }
 
 } // namespace

@@ -189,7 +189,7 @@ void begin_quiet_moves() {
     const int32_t kept_count = last_evaluated_piece_count;
     last_evaluated_piece_count = -1;
     const int32_t score = evaluate();
-    quiet.white_score = pos.side == 0 ? score : -score;
+    quiet.white_score = side_view(score, pos.side);
     quiet.piece_count = last_evaluated_piece_count;
     last_evaluated_piece_count = kept_count;
 

@@ -47,6 +47,13 @@ constexpr int32_t halved_material(int32_t material) {
     return material / 2; // truncates toward zero, as the negative black sum needs
 }
 
+// A score from white's view as the side to move (0 white, 1 black) sees it, and back: the same
+// negation either way. Without a branch, as the evaluation's last step.
+constexpr int32_t side_view(int32_t white_view, int side) {
+    const int32_t negate = -side; // 0, or -1 for black: x ^ -1 is -x - 1
+    return (white_view ^ negate) - negate;
+}
+
 // ---- Pawns -----------------------------------------------------------------------------------
 
 // The rank, counted from the side's first, of the rearmost of its pawns on one file, at most 6:
